@@ -1,0 +1,26 @@
+// The one error type of the mobile-broadband platform: a failing platform call's 32-bit result
+// code (an HRESULT, negative) and the platform's message text for it.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace korvi::cellular {
+
+class PlatformError : public std::runtime_error {
+ public:
+  PlatformError(std::int32_t code, std::wstring message);
+
+  std::int32_t code() const noexcept { return code_; }
+  const std::wstring& message() const noexcept { return message_; }
+
+ private:
+  std::int32_t code_;
+  std::wstring message_;
+};
+
+// Throws PlatformError when code is negative; the message comes from the caller's platform.
+void ThrowIfFailed(std::int32_t code, const std::wstring& message);
+
+}  // namespace korvi::cellular

@@ -1,0 +1,82 @@
+// The seam to the operating system's kernel objects and output: the auto-reset event that
+// wakes the monitoring loop, sleeping, the debug-output call and the console.
+#pragma once
+
+#include "os/platform_slot.h"
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace korvi::os {
+
+// An event handle as the platform hands it out; null when creation failed.
+using EventHandle = void*;
+
+// Wait results, as the platform's wait call gives them.
+inline constexpr std::uint32_t kWaitObject0 = 0x00000000;
+inline constexpr std::uint32_t kWaitAbandoned = 0x00000080;
+inline constexpr std::uint32_t kWaitFailed = 0xFFFFFFFF;
+
+class OsPlatform {
+ public:
+  virtual ~OsPlatform() = default;
+
+  // An auto-reset, initially unsignalled, unnamed event; null on failure.
+  virtual EventHandle CreateAutoResetEvent() noexcept = 0;
+  // Signals the event; false when the handle is not a live event.
+  virtual bool SetEvent(EventHandle event) noexcept = 0;
+  // Waits with no time-out, not alertable; answers kWaitObject0, kWaitAbandoned or kWaitFailed
+  // (a null or closed handle fails).
+  virtual std::uint32_t WaitForEvent(EventHandle event) noexcept = 0;
+  virtual void CloseEvent(EventHandle event) noexcept = 0;
+
+  virtual void Sleep(std::uint32_t milliseconds) noexcept = 0;
+
+  // Hands one whole debug message to the platform's debug channel. Never standard output.
+  virtual void WriteDebugOutput(const std::wstring& message) noexcept = 0;
+  // Writes text to standard output as one write.
+  virtual void WriteConsole(std::string_view text) noexcept = 0;
+
+  // How long a duration of the platform's own time lasts on the steady clock. The real
+  // platform answers the duration itself; a simulated one may run faster.
+  virtual std::chrono::steady_clock::duration RealTimeFor(
+      std::chrono::milliseconds platformTime) const noexcept = 0;
+};
+
+// The platform in use for the whole process; installed once, before the service starts.
+inline PlatformSlot<OsPlatform> installedPlatform;
+inline void UsePlatform(OsPlatform& platform) noexcept { installedPlatform.Install(platform); }
+inline OsPlatform& Platform() noexcept { return installedPlatform.Get(); }
+
+// Owns one event handle and closes it when it goes out of scope.
+class UniqueEvent {
+ public:
+  UniqueEvent() = default;
+  explicit UniqueEvent(EventHandle handle) noexcept : handle_(handle) {}
+  UniqueEvent(const UniqueEvent&) = delete;
+  UniqueEvent& operator=(const UniqueEvent&) = delete;
+  UniqueEvent(UniqueEvent&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
+  UniqueEvent& operator=(UniqueEvent&& other) noexcept {
+    if (this != &other) {
+      Close();
+      handle_ = other.handle_;
+      other.handle_ = nullptr;
+    }
+    return *this;
+  }
+  ~UniqueEvent() { Close(); }
+
+  EventHandle get() const noexcept { return handle_; }
+  void Close() noexcept {
+    if (handle_ != nullptr) {
+      Platform().CloseEvent(handle_);
+      handle_ = nullptr;
+    }
+  }
+
+ private:
+  EventHandle handle_ = nullptr;
+};
+
+}  // namespace korvi::os
