@@ -1,0 +1,105 @@
+// An OS platform for unit tests: records the console and the debug channel in the order of
+// the writes, and gives events that behave as auto-reset events do.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "os/os_platform.h"
+
+namespace korvi::testing {
+
+class RecordingOs : public os::OsPlatform {
+ public:
+  struct Write {
+    bool debug;         // true: the debug channel
+    std::string text;   // the console text, or the debug message narrowed (ASCII only)
+  };
+
+  RecordingOs() { os::UsePlatform(*this); }
+
+  os::EventHandle CreateAutoResetEvent() noexcept override {
+    std::lock_guard lock(mutex_);
+    const std::uintptr_t handle = next_++;
+    events_[handle] = false;
+    return reinterpret_cast<os::EventHandle>(handle);
+  }
+  bool SetEvent(os::EventHandle event) noexcept override {
+    std::lock_guard lock(mutex_);
+    auto it = events_.find(reinterpret_cast<std::uintptr_t>(event));
+    if (it == events_.end()) return false;
+    it->second = true;
+    signalled_.notify_all();
+    return true;
+  }
+  std::uint32_t WaitForEvent(os::EventHandle event) noexcept override {
+    std::unique_lock lock(mutex_);
+    const auto handle = reinterpret_cast<std::uintptr_t>(event);
+    if (events_.find(handle) == events_.end()) return os::kWaitFailed;
+    signalled_.wait(lock, [&] { return events_.count(handle) == 0 || events_[handle]; });
+    if (events_.count(handle) == 0) return os::kWaitFailed;
+    events_[handle] = false;
+    return os::kWaitObject0;
+  }
+  void CloseEvent(os::EventHandle event) noexcept override {
+    std::lock_guard lock(mutex_);
+    events_.erase(reinterpret_cast<std::uintptr_t>(event));
+    ++closed_;
+    signalled_.notify_all();
+  }
+  void Sleep(std::uint32_t milliseconds) noexcept override {
+    std::lock_guard lock(mutex_);
+    sleeps_.push_back(milliseconds);
+  }
+  void WriteDebugOutput(const std::wstring& message) noexcept override {
+    std::lock_guard lock(mutex_);
+    writes_.push_back({true, std::string(message.begin(), message.end())});
+  }
+  void WriteConsole(std::string_view text) noexcept override {
+    std::lock_guard lock(mutex_);
+    writes_.push_back({false, std::string(text)});
+  }
+  std::chrono::steady_clock::duration RealTimeFor(std::chrono::milliseconds t) const noexcept override { return t; }
+
+  std::string Console() const {
+    std::lock_guard lock(mutex_);
+    std::string all;
+    for (const Write& w : writes_)
+      if (!w.debug) all += w.text;
+    return all;
+  }
+  std::vector<std::string> Debug() const {
+    std::lock_guard lock(mutex_);
+    std::vector<std::string> all;
+    for (const Write& w : writes_)
+      if (w.debug) all.push_back(w.text);
+    return all;
+  }
+  std::vector<Write> Writes() const {
+    std::lock_guard lock(mutex_);
+    return writes_;
+  }
+  std::vector<std::uint32_t> Sleeps() const {
+    std::lock_guard lock(mutex_);
+    return sleeps_;
+  }
+  int Closed() const {
+    std::lock_guard lock(mutex_);
+    return closed_;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::condition_variable signalled_;
+  std::map<std::uintptr_t, bool> events_;
+  std::uintptr_t next_ = 1;
+  std::vector<Write> writes_;
+  std::vector<std::uint32_t> sleeps_;
+  int closed_ = 0;
+};
+
+}  // namespace korvi::testing

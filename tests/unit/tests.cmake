@@ -1,0 +1,1 @@
+# Unit test executables; paths are relative to tests/.
