@@ -126,7 +126,7 @@ class ModemConfiguration {
  public:
   virtual ~ModemConfiguration() = default;
   // Read through IMobileBroadbandModemConfiguration2; empty when there is none.
-  virtual std::shared_ptr<SarManager> SarManager() = 0;
+  virtual std::shared_ptr<cellular::SarManager> SarManager() = 0;
 };
 
 class Modem {

@@ -25,6 +25,12 @@ bool FaultTable::IsKnownOp(std::string_view op) noexcept {
   return std::find(std::begin(kKnownOps), std::end(kKnownOps), op) != std::end(kKnownOps);
 }
 
+std::int64_t FaultTable::Calls(std::string_view op) const {
+  std::lock_guard lock(mutex_);
+  auto counter = calls_.find(op);
+  return counter == calls_.end() ? 0 : counter->second;
+}
+
 std::optional<std::int32_t> FaultTable::Check(std::string_view op) {
   std::lock_guard lock(mutex_);
   auto counter = calls_.find(op);

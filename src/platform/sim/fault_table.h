@@ -25,11 +25,14 @@ class FaultTable {
   // Counts one call of op and answers the code it must fail with, if any. Thread-safe.
   std::optional<std::int32_t> Check(std::string_view op);
 
+  // How many calls of op were made so far.
+  std::int64_t Calls(std::string_view op) const;
+
   // Every op name that a scenario may name.
   static bool IsKnownOp(std::string_view op) noexcept;
 
  private:
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
   std::vector<Fault> faults_;
   std::map<std::string, std::int64_t, std::less<>> calls_;
 };

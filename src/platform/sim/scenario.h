@@ -12,12 +12,15 @@
 
 namespace korvi::sim {
 
+// The 32-byte reply whose words are 1, 0, 1, 1, 24, 8, 0, 1.
+std::vector<std::uint8_t> DefaultSarReply();
+
 struct ModemSpec {
   std::int32_t deviceStatus = 1;     // NetworkDeviceStatus at start (1 = DeviceReady)
   std::u16string simIccId;           // SimIccId at start
   bool commandSession = true;        // false: OpenCommandSession gives no session
   std::uint32_t sarStatusCode = 0;   // StatusCode of the set-SAR-configuration command
-  std::vector<std::uint8_t> sarReply;  // ResponseData (default: words 1, 0, 1, 1, 24, 8, 0, 1)
+  std::vector<std::uint8_t> sarReply = DefaultSarReply();  // ResponseData
   bool sarManager = true;            // false: the configuration has no SAR manager
   // How long the modem takes to answer the set command, in simulated ms; empty: never.
   std::optional<std::int64_t> commandMs = 0;
@@ -54,8 +57,5 @@ class ScenarioError : public std::runtime_error {
 
 // sourceName names the text in error messages (the file's path, or "embedded default").
 Scenario ParseScenario(const std::string& jsonText, const std::string& sourceName);
-
-// The 32-byte reply whose words are 1, 0, 1, 1, 24, 8, 0, 1.
-std::vector<std::uint8_t> DefaultSarReply();
 
 }  // namespace korvi::sim

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,7 @@ class RecordingOs : public os::OsPlatform {
   }
   std::uint32_t WaitForEvent(os::EventHandle event) noexcept override {
     std::unique_lock lock(mutex_);
+    if (failWaitsWith) return *failWaitsWith;
     const auto handle = reinterpret_cast<std::uintptr_t>(event);
     if (events_.find(handle) == events_.end()) return os::kWaitFailed;
     signalled_.wait(lock, [&] { return events_.count(handle) == 0 || events_[handle]; });
@@ -63,7 +65,21 @@ class RecordingOs : public os::OsPlatform {
     std::lock_guard lock(mutex_);
     writes_.push_back({false, std::string(text)});
   }
-  std::chrono::steady_clock::duration RealTimeFor(std::chrono::milliseconds t) const noexcept override { return t; }
+  // Platform time runs `speed` times faster than the steady clock, as on a fast simulated notebook.
+  std::chrono::steady_clock::duration RealTimeFor(std::chrono::milliseconds t) const noexcept override {
+    return std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::duration<double, std::milli>(static_cast<double>(t.count()) / speed));
+  }
+  double speed = 1.0;
+  // Set: every wait answers this instead of waiting.
+  std::optional<std::uint32_t> failWaitsWith;
+
+  // Whether the event is signalled now, without consuming the signal.
+  bool IsSignalled(os::EventHandle event) const {
+    std::lock_guard lock(mutex_);
+    auto it = events_.find(reinterpret_cast<std::uintptr_t>(event));
+    return it != events_.end() && it->second;
+  }
 
   std::string Console() const {
     std::lock_guard lock(mutex_);

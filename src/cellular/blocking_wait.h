@@ -1,0 +1,34 @@
+// Turns an asynchronous platform operation into a plain blocking call on the calling thread.
+//
+// The wait's state (done flag, lock, condition variable) lives in the reference-counted
+// completion handler, not on the waiter's stack: the platform keeps its own reference while
+// it calls the handler, so a waiter that has already returned (timed out, or woken by a
+// completion that raced it) frees nothing that the callback still touches.
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <optional>
+
+#include "cellular/modem_platform.h"
+
+namespace korvi::cellular {
+
+// Blocks until the operation has completed. With a time-out (in the platform's time), a
+// completion that has not come by then throws PlatformError with kTimeout; the operation may
+// still complete later and then touches only the handler's own state.
+void WaitForCompletion(AsyncInfo& operation, std::optional<std::chrono::milliseconds> timeout = std::nullopt);
+
+// Waits, then yields the result or throws the operation's failure (through GetResults).
+template <class Result>
+Result Wait(AsyncOperation<Result>& operation, std::optional<std::chrono::milliseconds> timeout = std::nullopt) {
+  WaitForCompletion(operation, timeout);
+  return operation.GetResults();
+}
+
+inline void Wait(AsyncAction& action, std::optional<std::chrono::milliseconds> timeout = std::nullopt) {
+  WaitForCompletion(action, timeout);
+  action.GetResults();
+}
+
+}  // namespace korvi::cellular

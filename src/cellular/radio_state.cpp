@@ -1,0 +1,31 @@
+#include "cellular/radio_state.h"
+
+#include <string>
+
+#include "cellular/cellular_state.h"
+#include "os/text_encoding.h"
+
+namespace korvi::cellular {
+
+std::uint32_t GetRadioState() {
+  try {
+    // Both are read at every call, in this order, even when the status alone would decide.
+    const std::int32_t status = deviceInformation->NetworkDeviceStatus();
+    const std::string simIccId = os::Utf8FromUtf16(deviceInformation->SimIccId());
+    return (!simIccId.empty() || status == kDeviceReady) ? 1 : 0;
+  } catch (const PlatformError& error) {
+    ReportCaughtError(L"0x%08x - %ls", error);
+    return 0;
+  }
+}
+
+void StopTxStatusMonitor() {
+  if (!sarManager) return;
+  try {
+    sarManager->StopTransmissionStateMonitoring();
+  } catch (const PlatformError& error) {
+    ReportCaughtError(L"0x%08x - %ls\n", error);
+  }
+}
+
+}  // namespace korvi::cellular

@@ -1,0 +1,122 @@
+#include "controller/service.h"
+
+#include <new>
+#include <utility>
+
+#include "cellular/cellular_state.h"
+#include "cellular/init_sar.h"
+#include "cellular/radio_state.h"
+#include "cellular/tx_status_monitor.h"
+#include "controller/messages.h"
+#include "wlan_power/wlan_tx_state.h"
+
+namespace korvi::controller {
+namespace {
+
+// On the radio-off path monitoring goes on and the handler may still signal the event, so the
+// event stays open until the process ends.
+os::UniqueEvent eventUntilExit;
+
+void Report(const wchar_t* debug, const char* console) {
+  WriteDebugMessage(L"%ls", debug);
+  WriteConsoleMessage("%s", console);
+}
+
+}  // namespace
+
+ServiceOperations CellularAndWlanOperations() {
+  return ServiceOperations{
+      cellular::InitSAR,
+      cellular::TxStatusMonitor,
+      cellular::TxStatusMonitoringStarted,
+      cellular::GetRadioState,
+      [] { return cellular::isTransmitting.load(std::memory_order_acquire) != 0; },
+      wlan_power::SetWLANTxState_WLANREDUCE,
+      wlan_power::SetWLANTxState_WLANNORMAL,
+      cellular::StopTxStatusMonitor,
+  };
+}
+
+int RunEntry(const ServiceOperations& operations) {
+  operations.initSar();
+  Report(L"[MS_SAR] Korvi::InitSAR()", "\nKorvi::InitSAR()");
+
+  os::UniqueEvent txEvent(os::Platform().CreateAutoResetEvent());
+
+  try {
+    operations.txStatusMonitor(txEvent.get());
+  } catch (const cellular::PlatformError& error) {
+    WriteDebugMessage(L"[MS_SAR] Korvi::TxStatusMonitor could not join the multithreaded apartment (0x%08x): exiting",
+                      static_cast<unsigned>(error.code()));
+    WriteConsoleMessage("\nKorvi::TxStatusMonitor could not join the multithreaded apartment (0x%08x): exiting",
+                        static_cast<unsigned>(error.code()));
+    return kExitNotProtecting;
+  }
+  Report(L"[MS_SAR] Korvi::TxStatusMonitor", "\nKorvi::TxStatusMonitor");
+
+  if (!operations.txStatusMonitoringStarted()) {
+    // Nothing would ever signal the event: rather than wait for ever, say so and end.
+    Report(L"[MS_SAR] Korvi::TxStatusMonitor did not start monitoring: exiting",
+           "\nKorvi::TxStatusMonitor did not start monitoring: exiting");
+    return kExitNotProtecting;
+  }
+
+  try {
+    for (;;) {
+      if (operations.getRadioState() == 0) {
+        Report(L"[MS_SAR]  Korvi::GetRadioState()  Off", "\nKorvi::GetRadioState()  Off");
+        operations.setWlanNormal();
+        Report(L"[MS_SAR] SetWLANTxState_WLANNORMAL()", "\nSetWLANTxState_WLANNORMAL()");
+        os::Platform().Sleep(1000);
+        Report(L"[MS_SAR] Exit while loop", "\nExit while loop");
+        eventUntilExit = std::move(txEvent);
+        return kExitNormal;
+      }
+
+      const std::uint32_t waited = os::Platform().WaitForEvent(txEvent.get());
+      if (waited == os::kWaitAbandoned || waited == os::kWaitFailed) {
+        Report(L"[MS_SAR] Case WIAT_OBJ Break", "\nCase WIAT_OBJ Break");
+        operations.stopTxStatusMonitor();
+        txEvent.Close();
+        Report(L"[MS_SAR] Exit while loop", "\nExit while loop");
+        return kExitNormal;
+      }
+
+      // The request follows the state at the moment of reading, not the one that signalled.
+      if (operations.isTransmitting()) {
+        operations.setWlanReduce();
+        Report(L"[MS_SAR] SetWLANTxState_WLANREDUCE()", "\nSetWLANTxState_WLANREDUCE()");
+      } else {
+        operations.setWlanNormal();
+        Report(L"[MS_SAR] SetWLANTxState_WLANNORMAL()", "\nSetWLANTxState_WLANNORMAL()");
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    // The WLAN power is left as the last completed request set it: guessing a state while
+    // the modem may transmit would be worse.
+    operations.stopTxStatusMonitor();
+    throw;
+  }
+}
+
+int RunService() {
+  try {
+    const cellular::ModemLookup lookup = cellular::ObtainDefaultModem();
+    if (!lookup.found) {
+      if (lookup.error) cellular::ReportCaughtError(L"0x%08x - %ls", *lookup.error);
+      Report(L"[MS_SAR] Korvi: no mobile-broadband modem: nothing to do", "\nKorvi: no mobile-broadband modem: nothing to do");
+      return kExitNormal;
+    }
+    return RunEntry(CellularAndWlanOperations());
+  } catch (const std::bad_alloc&) {
+    Report(L"[MS_SAR] Korvi: out of memory: exiting", "\nKorvi: out of memory: exiting");
+    return kExitNotProtecting;
+  }
+}
+
+void ReleaseProcessObjects() noexcept {
+  eventUntilExit.Close();
+  cellular::ReleaseProcessObjects();
+}
+
+}  // namespace korvi::controller

@@ -1,0 +1,315 @@
+// The cellular side against the simulated modem: SAR initialisation, the transmission-state
+// monitor and its handler, the radio-state test and the monitor stop.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "cellular/cellular_state.h"
+#include "cellular/init_sar.h"
+#include "cellular/radio_state.h"
+#include "cellular/tx_status_monitor.h"
+#include "platform/sim/apartments.h"
+#include "platform/sim/object_count.h"
+#include "platform/sim/sim_modem.h"
+#include "support/recording_os.h"
+
+namespace korvi {
+namespace {
+
+using sim::CountedObject;
+using sim::Fault;
+
+constexpr double kSpeed = 1000.0;  // 30 s of platform time pass in 30 ms
+
+// A simulated modem installed behind the cellular seam, with the process-wide objects
+// obtained as start-up obtains them and released again at the end of each test.
+class ModemFixture : public ::testing::Test {
+ protected:
+  void Start(sim::ModemSpec spec = {}, std::vector<Fault> faults = {}) {
+    baseline_ = CountedObject::Live();
+    os_.speed = kSpeed;
+    faults_ = std::make_unique<sim::FaultTable>(std::move(faults));
+    scheduler_ = std::make_unique<sim::Scheduler>(kSpeed);
+    modem_ = std::make_unique<sim::SimModemPlatform>(spec, *faults_, *scheduler_);
+    cellular::UsePlatform(*modem_);
+    scheduler_->Start();
+    ASSERT_TRUE(cellular::ObtainDefaultModem().found);
+  }
+
+  void TearDown() override {
+    if (scheduler_) scheduler_->Stop();
+    if (modem_) modem_->Shutdown();
+    cellular::ReleaseProcessObjects();
+    cellular::isTransmitting.store(0);
+    cellular::txEventForHandler.store(nullptr);
+    EXPECT_EQ(CountedObject::Live(), baseline_) << "platform objects leaked";
+  }
+
+  // TxStatusMonitor leaves the calling thread in the multithreaded apartment for good, so
+  // each call runs on a thread of its own.
+  template <class Body>
+  static void OnFreshThread(Body body) {
+    std::thread thread(body);
+    thread.join();
+  }
+
+  testing::RecordingOs os_;
+  std::unique_ptr<sim::FaultTable> faults_;
+  std::unique_ptr<sim::Scheduler> scheduler_;
+  std::unique_ptr<sim::SimModemPlatform> modem_;
+  std::int64_t baseline_ = 0;
+};
+
+constexpr const char* kRejected = "\n [Korvi] - InitSAR()  set sar config failed";
+
+struct InitSarCase {
+  const char* name;
+  std::vector<Fault> faults;
+  bool commandSession;
+  std::uint32_t modemStatus;
+  std::uint32_t expectedStatus;
+  const char* expectedConsole;
+};
+
+class InitSarTest : public ModemFixture, public ::testing::WithParamInterface<InitSarCase> {};
+
+TEST_P(InitSarTest, AnswersWithItsStatusAndReleasesEverything) {
+  const InitSarCase& c = GetParam();
+  sim::ModemSpec spec;
+  spec.commandSession = c.commandSession;
+  spec.sarStatusCode = c.modemStatus;
+  Start(spec, c.faults);
+  const std::int64_t held = CountedObject::Live();
+  const int depth = sim::Apartments::Depth();
+
+  EXPECT_EQ(cellular::InitSAR(), c.expectedStatus);
+
+  EXPECT_EQ(os_.Console(), c.expectedConsole);
+  EXPECT_EQ(CountedObject::Live(), held) << "InitSAR kept platform objects";
+  EXPECT_EQ(sim::Apartments::Depth(), depth) << "the runtime was not left as found";
+}
+
+const std::int32_t kAccessDenied = static_cast<std::int32_t>(0x80070005);
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, InitSarTest,
+    ::testing::Values(
+        InitSarCase{"Accepted", {}, true, 0, 0, ""},
+        InitSarCase{"NoCommandSession", {}, false, 0, 0, ""},
+        InitSarCase{"ModemRejectsWithTwo", {}, true, 2, 2, kRejected},
+        InitSarCase{"ModemRejectsWithOne", {}, true, 1, 1, kRejected},
+        InitSarCase{"CreateFromByteArrayFails", {{"CreateFromByteArray", kAccessDenied, {}}}, true, 0, 1, ""},
+        InitSarCase{"GetDeviceServiceFails", {{"GetDeviceService", kAccessDenied, {}}}, true, 0, 1, ""},
+        InitSarCase{"OpenCommandSessionFails", {{"OpenCommandSession", kAccessDenied, {}}}, true, 0, 1, ""},
+        InitSarCase{"SendFails", {{"SendSetCommandAsync", kAccessDenied, {}}}, true, 0, 1, ""},
+        InitSarCase{"OperationFails", {{"GetResults", kAccessDenied, {}}}, true, 0, 1, ""},
+        InitSarCase{"StatusCodeFails", {{"StatusCode", kAccessDenied, {}}}, true, 0, 1, ""},
+        InitSarCase{"ResponseDataFails", {{"ResponseData", kAccessDenied, {}}}, true, 0, 1, ""},
+        InitSarCase{"CopyToByteArrayFails", {{"CopyToByteArray", kAccessDenied, {}}}, true, 0, 1, ""},
+        InitSarCase{"RoInitializeFailsButTheCommandIsSent", {{"RoInitialize", kAccessDenied, {}}}, true, 0, 0, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(InitSarTest, RejectionNeverFetchesTheReply) {
+  sim::ModemSpec spec;
+  spec.sarStatusCode = 2;
+  Start(spec);
+  EXPECT_EQ(cellular::InitSAR(), 2u);
+  EXPECT_EQ(faults_->Calls("ResponseData"), 0);
+  EXPECT_EQ(faults_->Calls("CopyToByteArray"), 0);
+}
+
+TEST_F(InitSarTest, BufferFailureNeverAsksTheModem) {
+  Start({}, {{"CreateFromByteArray", kAccessDenied, {}}});
+  EXPECT_EQ(cellular::InitSAR(), 1u);
+  EXPECT_EQ(faults_->Calls("GetDeviceService"), 0);
+}
+
+TEST_F(InitSarTest, ShortReplyIsNotReadPastItsEnd) {
+  sim::ModemSpec spec;
+  spec.sarReply = {1, 0, 0, 0, 7};
+  Start(spec);
+  EXPECT_EQ(cellular::InitSAR(), 0u);
+  const auto debug = os_.Debug();
+  ASSERT_EQ(debug.size(), 2u);
+  EXPECT_NE(debug[0].find("5 bytes"), std::string::npos);
+  EXPECT_EQ(debug[1].rfind("\nSAR Mode: 1\nSAR BackOff Status: 7\n", 0), 0u);
+}
+
+TEST_F(InitSarTest, AModemThatNeverAnswersTimesOutAsAPlatformError) {
+  sim::ModemSpec spec;
+  spec.commandMs = std::nullopt;
+  Start(spec);
+  EXPECT_EQ(cellular::InitSAR(), 1u);
+  EXPECT_EQ(os_.Console(), "");
+}
+
+TEST_F(InitSarTest, AnAnswerAfterTheTimeOutTouchesNothingThatIsGone) {
+  sim::ModemSpec spec;
+  spec.commandMs = 40000;  // 10 s of platform time after the 30 s time-out
+  Start(spec);
+  EXPECT_EQ(cellular::InitSAR(), 1u);
+  std::this_thread::sleep_for(os_.RealTimeFor(std::chrono::milliseconds(20000)));
+  EXPECT_EQ(os_.Console(), "");
+}
+
+TEST_F(ModemFixture, MonitoringStarts) {
+  Start();
+  const os::EventHandle event = os_.CreateAutoResetEvent();
+  OnFreshThread([&] {
+    EXPECT_EQ(cellular::TxStatusMonitor(event), 0);
+    EXPECT_EQ(sim::Apartments::Current(), sim::Apartment::kMultithreaded);
+  });
+  EXPECT_TRUE(cellular::TxStatusMonitoringStarted());
+  EXPECT_EQ(os_.Console(), "\n [Korvi] sarManager.StartTransmissionStateMonitoring().");
+  EXPECT_EQ(cellular::isTransmitting.load(), 0) << "no state is read at start";
+  EXPECT_NE(cellular::sarManager, nullptr);
+  EXPECT_EQ(cellular::txEventForHandler.load(), event);
+}
+
+TEST_F(ModemFixture, NoSarManager) {
+  sim::ModemSpec spec;
+  spec.sarManager = false;
+  Start(spec);
+  const os::EventHandle event = os_.CreateAutoResetEvent();
+  OnFreshThread([&] { EXPECT_EQ(cellular::TxStatusMonitor(event), cellular::kEPointer); });
+  EXPECT_FALSE(cellular::TxStatusMonitoringStarted());
+  EXPECT_EQ(os_.Console(), "\n [Korvi] - TxStatusMonitor() Couldn't get valid SarManager.");
+  EXPECT_EQ(cellular::sarManager, nullptr);
+  EXPECT_EQ(cellular::txEventForHandler.load(), event);
+  EXPECT_EQ(faults_->Calls("TransmissionStateChanged"), 0);
+}
+
+struct MonitorFailure {
+  const char* op;
+  bool managerKept;
+  bool handlerAdded;
+};
+
+class TxStatusMonitorFailureTest : public ModemFixture, public ::testing::WithParamInterface<MonitorFailure> {};
+
+TEST_P(TxStatusMonitorFailureTest, CaughtSilentlyAndNotMonitoring) {
+  const MonitorFailure& c = GetParam();
+  Start({}, {{c.op, kAccessDenied, {}}});
+  const os::EventHandle event = os_.CreateAutoResetEvent();
+  OnFreshThread([&] { EXPECT_EQ(cellular::TxStatusMonitor(event), 0); });
+  EXPECT_FALSE(cellular::TxStatusMonitoringStarted());
+  EXPECT_EQ(os_.Console(), "");
+  EXPECT_EQ(cellular::sarManager != nullptr, c.managerKept);
+  EXPECT_EQ(cellular::txEventForHandler.load() != nullptr, c.managerKept);
+  const bool handlerCalled = faults_->Calls("TransmissionStateChanged") > 0;
+  EXPECT_EQ(handlerCalled && std::string(c.op) != "TransmissionStateChanged", c.handlerAdded);
+  ASSERT_EQ(os_.Debug().size(), 1u) << "the caught error's text goes to the debug channel";
+  EXPECT_EQ(os_.Debug()[0], "0x80070005 - Access is denied.\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, TxStatusMonitorFailureTest,
+                         ::testing::Values(MonitorFailure{"GetCurrentConfigurationAsync", false, false},
+                                           MonitorFailure{"GetResults", false, false},
+                                           MonitorFailure{"SarManager", false, false},
+                                           MonitorFailure{"SetTransmissionStateChangedHysteresisAsync", true, false},
+                                           MonitorFailure{"TransmissionStateChanged", true, false},
+                                           MonitorFailure{"StartTransmissionStateMonitoring", true, true}),
+                         [](const auto& info) { return std::string(info.param.op); });
+
+TEST_F(ModemFixture, ApartmentJoinFailureIsThrownToTheCaller) {
+  Start({}, {{"RoInitialize", static_cast<std::int32_t>(0x80010106), {}}});
+  OnFreshThread([&] { EXPECT_THROW(cellular::TxStatusMonitor(nullptr), cellular::PlatformError); });
+  EXPECT_FALSE(cellular::TxStatusMonitoringStarted());
+}
+
+// Stand-ins for the arguments a notification carries.
+class Args final : public cellular::TransmissionStateChangedEventArgs {
+ public:
+  explicit Args(bool transmitting, bool fails = false) : transmitting_(transmitting), fails_(fails) {}
+  bool IsTransmitting() override {
+    if (fails_) throw cellular::PlatformError(kAccessDenied, L"Access is denied.");
+    return transmitting_;
+  }
+
+ private:
+  bool transmitting_;
+  bool fails_;
+};
+
+TEST(TransmissionStateHandlerTest, StoresThenSignalsThenWrites) {
+  testing::RecordingOs os;
+  const os::EventHandle event = os.CreateAutoResetEvent();
+  cellular::txEventForHandler.store(event);
+  cellular::OnTransmissionStateChanged handler;
+
+  EXPECT_EQ(handler.Invoke(nullptr, std::make_shared<Args>(true)), 0);
+  EXPECT_EQ(cellular::isTransmitting.load(), 1);
+  EXPECT_TRUE(os.IsSignalled(event));
+  EXPECT_EQ(handler.Invoke(nullptr, std::make_shared<Args>(true)), 0) << "the same state is not deduplicated";
+  EXPECT_EQ(os.Console(),
+            "\n [Korvi] - TxStatusMonitor() SetEvent(TxEvent).\n [Korvi] - TxStatusMonitor() SetEvent(TxEvent).");
+  cellular::txEventForHandler.store(nullptr);
+  cellular::isTransmitting.store(0);
+}
+
+TEST(TransmissionStateHandlerTest, FailedReadStoresNothingAndReturnsTheCode) {
+  testing::RecordingOs os;
+  const os::EventHandle event = os.CreateAutoResetEvent();
+  cellular::txEventForHandler.store(event);
+  cellular::isTransmitting.store(1);
+  cellular::OnTransmissionStateChanged handler;
+
+  EXPECT_EQ(handler.Invoke(nullptr, std::make_shared<Args>(false, true)), kAccessDenied);
+  EXPECT_EQ(cellular::isTransmitting.load(), 1);
+  EXPECT_FALSE(os.IsSignalled(event));
+  EXPECT_EQ(os.Console(), "");
+  EXPECT_EQ(handler.Invoke(nullptr, nullptr), cellular::kEPointer) << "no arguments is a failure, not a crash";
+  cellular::txEventForHandler.store(nullptr);
+  cellular::isTransmitting.store(0);
+}
+
+struct RadioCase {
+  std::int32_t status;
+  const char16_t* simIccId;
+  std::uint32_t expected;
+};
+
+class RadioStateTest : public ModemFixture, public ::testing::WithParamInterface<RadioCase> {};
+
+TEST_P(RadioStateTest, OnWhileASimIsPresentOrTheDeviceIsReady) {
+  sim::ModemSpec spec;
+  spec.deviceStatus = GetParam().status;
+  spec.simIccId = GetParam().simIccId;
+  Start(spec);
+  EXPECT_EQ(cellular::GetRadioState(), GetParam().expected);
+  EXPECT_EQ(faults_->Calls("SimIccId"), 1) << "both properties are read at every call";
+}
+
+INSTANTIATE_TEST_SUITE_P(States, RadioStateTest,
+                         ::testing::Values(RadioCase{1, u"", 1}, RadioCase{0, u"8949", 1}, RadioCase{2, u"8949", 1},
+                                           RadioCase{0, u"", 0}, RadioCase{3, u"", 0}, RadioCase{-1, u"", 0},
+                                           RadioCase{0, u"\xD800", 1}));
+
+TEST_F(RadioStateTest, StatusReadFailureAnswersOffWithoutReadingTheIdentifier) {
+  Start({}, {{"NetworkDeviceStatus", kAccessDenied, {}}});
+  EXPECT_EQ(cellular::GetRadioState(), 0u);
+  EXPECT_EQ(faults_->Calls("SimIccId"), 0);
+}
+
+TEST_F(RadioStateTest, IdentifierReadFailureAnswersOffWhateverTheStatus) {
+  Start({}, {{"SimIccId", kAccessDenied, {}}});
+  EXPECT_EQ(cellular::GetRadioState(), 0u);
+}
+
+TEST_F(ModemFixture, StopWithoutManagerCallsNothing) {
+  Start();
+  cellular::StopTxStatusMonitor();
+  EXPECT_EQ(faults_->Calls("StopTransmissionStateMonitoring"), 0);
+}
+
+TEST_F(ModemFixture, StopTwiceAsksTwiceAndSwallowsFailures) {
+  Start({}, {{"StopTransmissionStateMonitoring", kAccessDenied, {1}}});
+  OnFreshThread([&] { cellular::TxStatusMonitor(os_.CreateAutoResetEvent()); });
+  cellular::StopTxStatusMonitor();
+  cellular::StopTxStatusMonitor();
+  EXPECT_EQ(faults_->Calls("StopTransmissionStateMonitoring"), 2);
+  EXPECT_NE(cellular::sarManager, nullptr) << "stopping does not release the manager";
+}
+
+}  // namespace
+}  // namespace korvi

@@ -1,0 +1,161 @@
+// The entry function and its loop against stand-in operations: the order of start-up, the
+// two exits, collapsed wake-ups, and the endings that would otherwise wait for ever.
+#include <gtest/gtest.h>
+
+#include <new>
+#include <string>
+#include <vector>
+
+#include "cellular/platform_error.h"
+#include "controller/service.h"
+#include "support/recording_os.h"
+
+namespace korvi::controller {
+namespace {
+
+// Stand-in operations that log each call; the radio stays on for `radioOnChecks` checks and
+// each wake-up can deliver a scripted set of notifications beforehand.
+struct Script {
+  testing::RecordingOs os;
+  std::vector<std::string> calls;
+  int radioOnChecks = 0;
+  bool monitoringStarts = true;
+  bool transmitting = false;
+  os::EventHandle event = nullptr;
+  std::vector<std::vector<bool>> deliveriesBeforeEachCheck;  // notifications per radio check
+  int checks = 0;
+
+  void Deliver(bool value) {
+    transmitting = value;
+    os.SetEvent(event);
+  }
+
+  ServiceOperations Operations() {
+    ServiceOperations ops;
+    ops.initSar = [this] { calls.push_back("InitSAR"); return 0u; };
+    ops.txStatusMonitor = [this](os::EventHandle e) { event = e; calls.push_back("TxStatusMonitor"); return 0; };
+    ops.txStatusMonitoringStarted = [this] { return monitoringStarts; };
+    ops.getRadioState = [this] {
+      if (checks < static_cast<int>(deliveriesBeforeEachCheck.size()))
+        for (bool value : deliveriesBeforeEachCheck[checks]) Deliver(value);
+      ++checks;
+      calls.push_back("GetRadioState");
+      return checks <= radioOnChecks ? 1u : 0u;
+    };
+    ops.isTransmitting = [this] { return transmitting; };
+    ops.setWlanReduce = [this] { calls.push_back("REDUCE"); };
+    ops.setWlanNormal = [this] { calls.push_back("NORMAL"); };
+    ops.stopTxStatusMonitor = [this] { calls.push_back("Stop"); };
+    return ops;
+  }
+};
+
+const std::vector<std::string> kStartDebug = {"[MS_SAR] Korvi::InitSAR()", "[MS_SAR] Korvi::TxStatusMonitor"};
+
+std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+TEST(ControllerTest, RadioOffAtTheFirstCheck) {
+  Script script;
+  EXPECT_EQ(RunEntry(script.Operations()), kExitNormal);
+  EXPECT_EQ(script.calls, (std::vector<std::string>{"InitSAR", "TxStatusMonitor", "GetRadioState", "NORMAL"}));
+  EXPECT_EQ(script.os.Console(),
+            "\nKorvi::InitSAR()\nKorvi::TxStatusMonitor\nKorvi::GetRadioState()  Off\nSetWLANTxState_WLANNORMAL()"
+            "\nExit while loop");
+  EXPECT_EQ(script.os.Debug(), Concat(kStartDebug, {"[MS_SAR]  Korvi::GetRadioState()  Off",
+                                                     "[MS_SAR] SetWLANTxState_WLANNORMAL()", "[MS_SAR] Exit while loop"}));
+  EXPECT_EQ(script.os.Sleeps(), std::vector<std::uint32_t>{1000});
+  EXPECT_EQ(script.os.Closed(), 0) << "the handler may still signal the event on this path";
+  ReleaseProcessObjects();
+  EXPECT_EQ(script.os.Closed(), 1);
+}
+
+TEST(ControllerTest, EachReportWritesDebugFirst) {
+  Script script;
+  RunEntry(script.Operations());
+  const auto writes = script.os.Writes();
+  ASSERT_EQ(writes.size() % 2, 0u);
+  for (std::size_t i = 0; i < writes.size(); i += 2) {
+    EXPECT_TRUE(writes[i].debug) << i;
+    EXPECT_FALSE(writes[i + 1].debug) << i;
+  }
+  ReleaseProcessObjects();
+}
+
+TEST(ControllerTest, TwoChangesBeforeTheWaitMakeOneRequestForTheLatest) {
+  Script script;
+  script.radioOnChecks = 2;
+  script.deliveriesBeforeEachCheck = {{true, false}};
+  RunEntry(script.Operations());
+  EXPECT_EQ(script.calls, (std::vector<std::string>{"InitSAR", "TxStatusMonitor", "GetRadioState", "NORMAL",
+                                                    "GetRadioState", "NORMAL"}));
+  ReleaseProcessObjects();
+}
+
+TEST(ControllerTest, TheSameStateTwiceIsRequestedTwice) {
+  Script script;
+  script.radioOnChecks = 2;
+  script.deliveriesBeforeEachCheck = {{true}, {true}};
+  RunEntry(script.Operations());
+  EXPECT_EQ(script.calls, (std::vector<std::string>{"InitSAR", "TxStatusMonitor", "GetRadioState", "REDUCE",
+                                                    "GetRadioState", "REDUCE", "GetRadioState", "NORMAL"}));
+  EXPECT_NE(script.os.Console().find("\nSetWLANTxState_WLANREDUCE()\nSetWLANTxState_WLANREDUCE()"), std::string::npos);
+  ReleaseProcessObjects();
+}
+
+TEST(ControllerTest, WaitFailureStopsMonitoringThenClosesTheEvent) {
+  for (const std::uint32_t failure : {os::kWaitAbandoned, os::kWaitFailed}) {
+    Script script;
+    script.radioOnChecks = 1;
+    script.os.failWaitsWith = failure;
+    ServiceOperations ops = script.Operations();
+    ops.stopTxStatusMonitor = [&] {
+      script.calls.push_back("Stop");
+      EXPECT_EQ(script.os.Debug().back(), "[MS_SAR] Case WIAT_OBJ Break") << "R5 comes before the stop";
+      EXPECT_EQ(script.os.Closed(), 0);
+    };
+    EXPECT_EQ(RunEntry(ops), kExitNormal);
+    EXPECT_EQ(script.calls, (std::vector<std::string>{"InitSAR", "TxStatusMonitor", "GetRadioState", "Stop"}));
+    EXPECT_EQ(script.os.Closed(), 1);
+    EXPECT_EQ(script.os.Debug(), Concat(kStartDebug, {"[MS_SAR] Case WIAT_OBJ Break", "[MS_SAR] Exit while loop"}));
+    EXPECT_NE(script.os.Console().find("\nCase WIAT_OBJ Break\nExit while loop"), std::string::npos);
+  }
+}
+
+TEST(ControllerTest, MonitoringThatNeverStartedEndsInsteadOfWaitingForEver) {
+  Script script;
+  script.monitoringStarts = false;
+  script.radioOnChecks = 100;
+  EXPECT_EQ(RunEntry(script.Operations()), kExitNotProtecting);
+  EXPECT_EQ(script.calls, (std::vector<std::string>{"InitSAR", "TxStatusMonitor"}));
+  EXPECT_EQ(script.os.Console(), "\nKorvi::InitSAR()\nKorvi::TxStatusMonitor"
+                                 "\nKorvi::TxStatusMonitor did not start monitoring: exiting");
+  EXPECT_EQ(script.os.Debug().back(), "[MS_SAR] Korvi::TxStatusMonitor did not start monitoring: exiting");
+}
+
+TEST(ControllerTest, ApartmentFailureOfTheMonitorEndsWithAMessage) {
+  Script script;
+  ServiceOperations ops = script.Operations();
+  ops.txStatusMonitor = [](os::EventHandle) -> std::int32_t {
+    throw cellular::PlatformError(static_cast<std::int32_t>(0x80010106), L"changed mode");
+  };
+  EXPECT_EQ(RunEntry(ops), kExitNotProtecting);
+  EXPECT_EQ(script.os.Console(), "\nKorvi::InitSAR()"
+                                 "\nKorvi::TxStatusMonitor could not join the multithreaded apartment (0x80010106): exiting");
+}
+
+TEST(ControllerTest, OutOfMemoryInARequestStopsMonitoringAndPassesOn) {
+  Script script;
+  script.radioOnChecks = 5;
+  script.deliveriesBeforeEachCheck = {{true}};
+  ServiceOperations ops = script.Operations();
+  ops.setWlanReduce = [] { throw std::bad_alloc(); };
+  EXPECT_THROW(RunEntry(ops), std::bad_alloc);
+  EXPECT_EQ(script.calls.back(), "Stop");
+  EXPECT_EQ(script.os.Closed(), 1) << "the event is closed on the way out";
+}
+
+}  // namespace
+}  // namespace korvi::controller
