@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs, by Debian package name, everything that building and testing korvi-sar needs.
+set -euo pipefail
+packages=(cmake make g++ googletest libgtest-dev nlohmann-json3-dev)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -q
+  apt-get install -y -q "${missing[@]}"
+fi
