@@ -1,6 +1,7 @@
 #include "cellular/init_sar.h"
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "cellular/blocking_wait.h"
@@ -63,7 +64,8 @@ std::uint32_t InitSAR() {
                             static_cast<unsigned>(kSarConfigReplySize));
         }
         const SARConfigReply reply = ParseSARConfigReply(objects.responseBytes);
-        WriteDebugMessage(L"%s", RenderSARConfigReply(reply).c_str());
+        const std::string report = RenderSARConfigReply(reply);  // ASCII only
+        WriteDebugMessage(L"%ls", std::wstring(report.begin(), report.end()).c_str());
       }
     }
   } catch (const PlatformError& error) {

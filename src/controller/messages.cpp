@@ -38,7 +38,7 @@ void WriteDebugMessage(const wchar_t* format, ...) {
       text.resize(static_cast<std::size_t>(length));
       break;
     }
-    if (text.size() >= (std::size_t{1} << 26)) return;  // a format that cannot be rendered
+    if (text.size() >= (std::size_t{1} << 20)) return;  // a format that cannot be rendered at all
     text.assign(text.size() * 2, L'\0');
   }
   os::Platform().WriteDebugOutput(text);

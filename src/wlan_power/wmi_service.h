@@ -69,8 +69,9 @@ class WbemServices {
                             std::unique_ptr<WbemEnumerator>& enumerator) noexcept = 0;
   // GetObject(path, 0, NULL, &object, NULL).
   virtual HResult GetObject(const WmiText* path, std::unique_ptr<WbemClassObject>& object) noexcept = 0;
-  // ExecMethod(V_BSTR(objectPath), method, 0, NULL, inParams, &outParams, NULL).
-  virtual HResult ExecMethod(const WmiValue& objectPath, const WmiText* method, const WbemClassObject& inParams,
+  // ExecMethod(V_BSTR(objectPath), method, 0, NULL, inParams, &outParams, NULL). inParams may be
+  // null (no in-parameters object), as ExecMethod itself allows.
+  virtual HResult ExecMethod(const WmiValue& objectPath, const WmiText* method, const WbemClassObject* inParams,
                              std::unique_ptr<WbemClassObject>& outParams) noexcept = 0;
 };
 

@@ -86,7 +86,7 @@ TEST(ControllerTest, EachReportWritesDebugFirst) {
 
 TEST(ControllerTest, TwoChangesBeforeTheWaitMakeOneRequestForTheLatest) {
   Script script;
-  script.radioOnChecks = 2;
+  script.radioOnChecks = 1;
   script.deliveriesBeforeEachCheck = {{true, false}};
   RunEntry(script.Operations());
   EXPECT_EQ(script.calls, (std::vector<std::string>{"InitSAR", "TxStatusMonitor", "GetRadioState", "NORMAL",

@@ -1,0 +1,25 @@
+// Where the simulated notebook's debug channel goes: one line per message in the file that
+// KORVI_DEBUG_LOG names, or the system log (ident "korvi-sar", debug priority).
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace korvi::sim {
+
+class DebugSink {
+ public:
+  virtual ~DebugSink() = default;
+  virtual void Write(std::string_view utf8Message) noexcept = 0;
+
+  // A file sink appends each message followed by "\n" in one write. A line break or
+  // backslash inside a message is written as "\n" or "\\", so one message is one line.
+  static std::unique_ptr<DebugSink> OpenFile(const std::string& path);  // throws std::runtime_error
+  static std::unique_ptr<DebugSink> SystemLog();
+};
+
+// The escaping that keeps a message on one line.
+std::string OneLine(std::string_view message);
+
+}  // namespace korvi::sim

@@ -1,0 +1,47 @@
+// A whole simulated notebook built from a scenario: modem, firmware, kernel objects and the
+// platform thread, installed behind the service's three seams.
+#pragma once
+
+#include <iosfwd>
+#include <memory>
+
+#include "platform/sim/debug_sink.h"
+#include "platform/sim/fault_table.h"
+#include "platform/sim/scenario.h"
+#include "platform/sim/scheduler.h"
+#include "platform/sim/sim_modem.h"
+#include "platform/sim/sim_os.h"
+#include "platform/sim/sim_wmi.h"
+
+namespace korvi::sim {
+
+class Notebook {
+ public:
+  Notebook(const Scenario& scenario, std::unique_ptr<DebugSink> debug);
+  ~Notebook();
+  Notebook(const Notebook&) = delete;
+  Notebook& operator=(const Notebook&) = delete;
+
+  // Installs the platforms and starts simulated time and the timeline.
+  void Start();
+  // Stops the platform thread and drops every reference the platform holds.
+  void Stop();
+
+  // What the notebook saw, for stderr: firmware calls and the WLAN power they left, the
+  // notifications, and the platform objects still held.
+  void WriteSummary(std::ostream& out) const;
+
+  SimWmi& firmware() noexcept { return wmi_; }
+  SimModemPlatform& modem() noexcept { return modem_; }
+
+ private:
+  FaultTable faults_;
+  Scheduler scheduler_;
+  std::unique_ptr<DebugSink> debug_;
+  SimOs os_;
+  SimModemPlatform modem_;
+  SimWmi wmi_;
+  std::vector<TimelineItem> timeline_;
+};
+
+}  // namespace korvi::sim

@@ -1,0 +1,51 @@
+// The simulated mobile-broadband modem behind the cellular seam.
+//
+// The modem honours the hysteresis as modems do: a start of transmission is reported at once,
+// an end only after the hysteresis has passed with no transmission. Notifications are
+// delivered on the scheduler's platform thread. After "removed" every modem call fails.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "cellular/modem_platform.h"
+#include "platform/sim/fault_table.h"
+#include "platform/sim/scenario.h"
+#include "platform/sim/scheduler.h"
+
+namespace korvi::sim {
+
+class SimModemPlatform final : public cellular::ModemPlatform {
+ public:
+  // modem empty: the notebook has no mobile-broadband modem.
+  SimModemPlatform(const std::optional<ModemSpec>& modem, FaultTable& faults, Scheduler& scheduler);
+  ~SimModemPlatform() override;
+
+  // Queues the scenario's timeline on the scheduler.
+  void Schedule(const std::vector<TimelineItem>& timeline);
+  // Drops the handlers and every other reference the platform holds; called once the
+  // scheduler has stopped.
+  void Shutdown();
+
+  struct Counts {
+    std::int64_t notifications = 0;    // handler calls
+    std::int64_t handlerFailures = 0;  // handler calls that returned a failure
+    std::int64_t setCommands = 0;
+  };
+  Counts counts() const;
+
+  std::shared_ptr<cellular::Modem> GetDefault() override;
+  std::int32_t RoInitialize() noexcept override;
+  void RoUninitialize() noexcept override;
+  std::shared_ptr<cellular::Buffer> CreateFromByteArray(std::span<const std::uint8_t> bytes) override;
+  std::vector<std::uint8_t> CopyToByteArray(const std::shared_ptr<cellular::Buffer>& buffer) override;
+
+  struct World;  // the modem's state, shared with the objects handed out
+
+ private:
+  std::shared_ptr<World> world_;
+};
+
+}  // namespace korvi::sim

@@ -1,0 +1,70 @@
+#include "platform/sim/sim_os.h"
+
+#include <cstdio>
+
+#include "os/text_encoding.h"
+
+namespace korvi::sim {
+namespace {
+std::uintptr_t Handle(os::EventHandle event) { return reinterpret_cast<std::uintptr_t>(event); }
+}  // namespace
+
+os::EventHandle SimOs::CreateAutoResetEvent() noexcept {
+  try {
+    if (faults_.Check("CreateEvent")) return nullptr;
+    return reinterpret_cast<os::EventHandle>(scheduler_.CreateEvent());
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+bool SimOs::SetEvent(os::EventHandle event) noexcept {
+  try {
+    return scheduler_.SetEvent(Handle(event));
+  } catch (...) {
+    return false;
+  }
+}
+
+std::uint32_t SimOs::WaitForEvent(os::EventHandle event) noexcept {
+  try {
+    if (auto result = faults_.Check("WaitForTxEvent")) return static_cast<std::uint32_t>(*result);
+    return scheduler_.WaitEvent(Handle(event));
+  } catch (...) {
+    return os::kWaitFailed;
+  }
+}
+
+void SimOs::CloseEvent(os::EventHandle event) noexcept {
+  try {
+    scheduler_.CloseEvent(Handle(event));
+  } catch (...) {
+  }
+}
+
+void SimOs::Sleep(std::uint32_t milliseconds) noexcept {
+  try {
+    scheduler_.ParkFor(milliseconds);
+  } catch (...) {
+  }
+}
+
+void SimOs::WriteDebugOutput(const std::wstring& message) noexcept {
+  try {
+    debug_.Write(os::Utf8FromWide(message));
+  } catch (...) {
+  }
+}
+
+void SimOs::WriteConsole(std::string_view text) noexcept {
+  // One fwrite is one locked write of the stream, so a message from the platform thread never
+  // lands inside another message.
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+}
+
+std::chrono::steady_clock::duration SimOs::RealTimeFor(std::chrono::milliseconds platformTime) const noexcept {
+  return scheduler_.RealTimeFor(platformTime);
+}
+
+}  // namespace korvi::sim

@@ -1,0 +1,31 @@
+// The simulated notebook's kernel objects and output: events and sleeps on the scheduler's
+// simulated time, standard output, and the debug sink.
+#pragma once
+
+#include "os/os_platform.h"
+#include "platform/sim/debug_sink.h"
+#include "platform/sim/fault_table.h"
+#include "platform/sim/scheduler.h"
+
+namespace korvi::sim {
+
+class SimOs final : public os::OsPlatform {
+ public:
+  SimOs(FaultTable& faults, Scheduler& scheduler, DebugSink& debug) : faults_(faults), scheduler_(scheduler), debug_(debug) {}
+
+  os::EventHandle CreateAutoResetEvent() noexcept override;
+  bool SetEvent(os::EventHandle event) noexcept override;
+  std::uint32_t WaitForEvent(os::EventHandle event) noexcept override;
+  void CloseEvent(os::EventHandle event) noexcept override;
+  void Sleep(std::uint32_t milliseconds) noexcept override;
+  void WriteDebugOutput(const std::wstring& message) noexcept override;
+  void WriteConsole(std::string_view text) noexcept override;
+  std::chrono::steady_clock::duration RealTimeFor(std::chrono::milliseconds platformTime) const noexcept override;
+
+ private:
+  FaultTable& faults_;
+  Scheduler& scheduler_;
+  DebugSink& debug_;
+};
+
+}  // namespace korvi::sim
