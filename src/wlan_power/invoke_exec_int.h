@@ -1,4 +1,4 @@
-// The firmware method call over WMI (Part 3.1): one complete call of ExecINT of the firmware's
+// The firmware method call over WMI: one complete call of ExecINT of the firmware's
 // class QelButtonMethodDWSi in "root\wmi", from COM set-up to the release of every object.
 #pragma once
 

@@ -1,7 +1,7 @@
-// The WLAN transmit-power subsystem (Parts 3.1 and 3.2) over the simulated COM/WMI and the
+// The WLAN transmit-power subsystem over the simulated COM/WMI and the
 // simulated firmware, with a recording OS platform for the two message channels.
 //
-// Process-wide COM security can be set once per process (Part 3.1, step 3). So that no test
+// Process-wide COM security can be set once per process. So that no test
 // depends on the order in which tests run, a global environment makes the process's first call
 // before any test runs and keeps what it wrote; every call made by a test is therefore a later
 // call, and its console shows RPC_E_TOO_LATE (0x80010119) at step 3. Each test runs its calls on
@@ -137,7 +137,7 @@ class FirstCallOfTheProcess : public ::testing::Environment {
 [[maybe_unused]] ::testing::Environment* const kFirstCallEnvironment =
     ::testing::AddGlobalTestEnvironment(new FirstCallOfTheProcess);
 
-// --- Part 3.1: the firmware method call ------------------------------------------------------
+// --- The firmware method call --------------------------------------------------------------
 
 TEST(InvokeExecINT, FirstCallOfTheProcessWritesNothingForSteps2To4) {
   EXPECT_EQ(FirstCall().console,
@@ -482,7 +482,7 @@ std::vector<OutOfMemoryCase> OutOfMemoryCases() {
 INSTANTIATE_TEST_SUITE_P(Texts, OutOfMemory, ::testing::ValuesIn(OutOfMemoryCases()),
                          [](const ::testing::TestParamInfo<OutOfMemoryCase>& info) { return std::string(info.param.name); });
 
-// --- Part 3.2: the two requests ---------------------------------------------------------------
+// --- The two WLAN requests -------------------------------------------------------------------
 
 constexpr const char* kWmiOps[] = {"SysAllocString", "CoInitialize", "CoInitializeSecurity", "CoCreateInstance",
                                    "ConnectServer", "CoSetProxyBlanket", "ExecQuery", "Next", "GetObject",
