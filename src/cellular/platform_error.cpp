@@ -15,8 +15,4 @@ std::string Describe(std::int32_t code) {
 PlatformError::PlatformError(std::int32_t code, std::wstring message)
     : std::runtime_error(Describe(code)), code_(code), message_(std::move(message)) {}
 
-void ThrowIfFailed(std::int32_t code, const std::wstring& message) {
-  if (code < 0) throw PlatformError(code, message);
-}
-
 }  // namespace korvi::cellular

@@ -20,7 +20,4 @@ class PlatformError : public std::runtime_error {
   std::wstring message_;
 };
 
-// Throws PlatformError when code is negative; the message comes from the caller's platform.
-void ThrowIfFailed(std::int32_t code, const std::wstring& message);
-
 }  // namespace korvi::cellular

@@ -17,7 +17,6 @@ namespace korvi::wlan_power {
 
 using HResult = std::int32_t;
 
-inline constexpr HResult kSOk = 0;
 inline constexpr HResult kEOutOfMemory = static_cast<HResult>(0x8007000E);
 inline constexpr std::int32_t kCimUint32 = 19;
 inline constexpr std::int32_t kWbemFlagForwardOnlyReturnImmediately = 0x30;

@@ -31,9 +31,6 @@ class Notebook {
   // notifications, and the platform objects still held.
   void WriteSummary(std::ostream& out) const;
 
-  SimWmi& firmware() noexcept { return wmi_; }
-  SimModemPlatform& modem() noexcept { return modem_; }
-
  private:
   FaultTable faults_;
   Scheduler scheduler_;

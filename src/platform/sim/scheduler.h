@@ -34,7 +34,6 @@ class Scheduler {
   // Stops the platform thread; items not yet run are dropped (and so released).
   void Stop();
 
-  double speed() const noexcept { return speed_; }
   // Simulated milliseconds since the scheduler was made.
   std::int64_t NowMs() const noexcept;
   std::chrono::steady_clock::duration RealTimeFor(std::chrono::milliseconds simulated) const noexcept;
