@@ -30,6 +30,14 @@ namespace korvi::abi {
 namespace NO = ABI::Windows::Networking::NetworkOperators;
 namespace WF = ABI::Windows::Foundation;
 
+// The completion status that the delegates receive: a scoped enum of the namespace in the SDK,
+// a global enum in mingw-w64's asyncinfo.h.
+#if KORVI_ABI_FROM_SDK
+using AsyncStatus = ABI::Windows::Foundation::AsyncStatus;
+#else
+using AsyncStatus = ::AsyncStatus;
+#endif
+
 // The parameterized instances, spelled once so that every user names the same type.
 using CommandResultOperation = WF::IAsyncOperation<NO::MobileBroadbandDeviceServiceCommandResult*>;
 using CommandResultCompletedHandler = WF::IAsyncOperationCompletedHandler<NO::MobileBroadbandDeviceServiceCommandResult*>;
