@@ -18,7 +18,7 @@
 //
 // The same table entries inject the scenario's faults for the process-level calls that no
 // fake object stands behind: RoInitialize, CoInitialize, CoInitializeSecurity, SysAllocString
-// and the event and its wait (CreateEvent, WaitForTxEvent). Without a fault each calls the real
+// (see InstallServiceHooks) and the event and its wait (CreateEvent, WaitForTxEvent). Without a fault each calls the real
 // function, so Wine's own COM still answers. Last, the C runtime's exit is hooked to stop the
 // notebook and print its summary on stderr while the process is still whole, as the Linux
 // build's main does after the service returns.
@@ -50,6 +50,7 @@ using CoInitializeFn = HRESULT(WINAPI*)(LPVOID);
 using CoInitializeSecurityFn = HRESULT(WINAPI*)(PSECURITY_DESCRIPTOR, LONG, SOLE_AUTHENTICATION_SERVICE*, void*, DWORD,
                                                 DWORD, void*, DWORD, void*);
 using SysAllocStringFn = BSTR(WINAPI*)(const OLECHAR*);
+using SysAllocStringLenFn = BSTR(WINAPI*)(const OLECHAR*, UINT);
 using ExitFn = void(__cdecl*)(int);
 
 // The functions the table held before; set once, before any hook can run.
@@ -63,6 +64,7 @@ struct Originals {
   CoInitializeFn coInitialize = nullptr;
   CoInitializeSecurityFn coInitializeSecurity = nullptr;
   SysAllocStringFn sysAllocString = nullptr;
+  SysAllocStringLenFn sysAllocStringLen = nullptr;
   ExitFn exit = nullptr;
 };
 Originals real;
@@ -192,6 +194,11 @@ BSTR WINAPI HookSysAllocString(const OLECHAR* text) {
   return real.sysAllocString(text);
 }
 
+BSTR WINAPI HookSysAllocStringLen(const OLECHAR* text, UINT length) {
+  if (ProviderNotebook::Get().faults().Check("SysAllocString")) return nullptr;
+  return real.sysAllocStringLen(text, length);
+}
+
 [[noreturn]] void __cdecl HookExit(int code) {
   if (ProviderNotebook* notebook = ProviderNotebook::IfMade()) {
     std::fflush(stdout);
@@ -203,12 +210,19 @@ BSTR WINAPI HookSysAllocString(const OLECHAR* text) {
   ExitProcess(static_cast<UINT>(code));  // exit does not return; this only satisfies [[noreturn]]
 }
 
+// Whether the executable imports the function and now calls the hook.
 template <class Function>
-void Patch(HMODULE exe, const char* name, Function hook, Function& original) noexcept {
+bool Patch(HMODULE exe, const char* name, Function hook, Function& original) noexcept {
   static_assert(sizeof(Function) == sizeof(void*));
   // The patch is never undone: this DLL stays loaded to the end of the process.
   auto* patch = new (std::nothrow) ImportPatch(exe, name, reinterpret_cast<void*>(hook));
-  if (patch != nullptr && patch->patched()) original = reinterpret_cast<Function>(patch->original());
+  if (patch == nullptr) return false;
+  if (!patch->patched()) {
+    delete patch;
+    return false;
+  }
+  original = reinterpret_cast<Function>(patch->original());
+  return true;
 }
 
 }  // namespace
@@ -230,6 +244,7 @@ void InstallServiceHooks() noexcept {
   real.coInitialize = CoInitialize;
   real.coInitializeSecurity = CoInitializeSecurity;
   real.sysAllocString = SysAllocString;
+  real.sysAllocStringLen = SysAllocStringLen;
   real.exit = std::exit;
   Patch(exe, "CreateEventW", &HookCreateEventW, real.createEventW);
   Patch(exe, "SetEvent", &HookSetEvent, real.setEvent);
@@ -239,7 +254,13 @@ void InstallServiceHooks() noexcept {
   Patch(exe, "RoInitialize", &HookRoInitialize, real.roInitialize);
   Patch(exe, "CoInitialize", &HookCoInitialize, real.coInitialize);
   Patch(exe, "CoInitializeSecurity", &HookCoInitializeSecurity, real.coInitializeSecurity);
-  Patch(exe, "SysAllocString", &HookSysAllocString, real.sysAllocString);
+  // The service's texts are its SysAllocString calls. An executable that makes them with
+  // SysAllocStringLen instead (from a string view) imports no SysAllocString; then that
+  // function counts, and with it the copy that each Put makes of its value, which shifts the
+  // count of the texts made after the first Put of a firmware call.
+  if (!Patch(exe, "SysAllocString", &HookSysAllocString, real.sysAllocString)) {
+    Patch(exe, "SysAllocStringLen", &HookSysAllocStringLen, real.sysAllocStringLen);
+  }
   Patch(exe, "exit", &HookExit, real.exit);
 }
 
