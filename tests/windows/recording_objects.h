@@ -373,6 +373,7 @@ class RecordingAsyncBase : public RecordingInspectable<Operation> {
   HRESULT STDMETHODCALLTYPE get_Completed(Handler**) override { return this->Hit("get_Completed"); }
 
   bool hasHandler() const { return handler_ != nullptr; }
+  Handler* handler() const { return handler_; }
   // Calls the handler with Completed and lets it go; answers what its last Release said.
   ULONG Complete() {
     Handler* handler = handler_;
