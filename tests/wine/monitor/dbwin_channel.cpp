@@ -13,12 +13,13 @@ namespace {
 constexpr wchar_t kOwnershipMutex[] = L"korvi-sar-debug-output-monitor";
 constexpr DWORD kOwnershipWaitMs = 240'000;
 
+// The names may exist already while we hold the mutex: a writer that opened them for a
+// monitor before us keeps them alive while it waits (up to 10 s) for a buffer nobody hands
+// out. Taking them over is right: that writer then delivers to us, and as its process is not
+// our child its message is counted and dropped.
 Handle CreateNamedEvent(const wchar_t* name) {
   Handle event(CreateEventW(nullptr, FALSE, FALSE, name));
   if (!event) throw MonitorError(LastErrorText("cannot create the event " + std::string(name, name + wcslen(name))));
-  if (GetLastError() == ERROR_ALREADY_EXISTS) {
-    throw MonitorError("another debug-output viewer already owns the event " + std::string(name, name + wcslen(name)));
-  }
   return event;
 }
 
@@ -40,9 +41,6 @@ DbwinChannel::DbwinChannel() {
   dataReady_ = CreateNamedEvent(L"DBWIN_DATA_READY");
   section_ = Handle(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kSectionSize, L"DBWIN_BUFFER"));
   if (!section_) throw MonitorError(LastErrorText("cannot create the section DBWIN_BUFFER"));
-  if (GetLastError() == ERROR_ALREADY_EXISTS) {
-    throw MonitorError("another debug-output viewer already owns the section DBWIN_BUFFER");
-  }
   view_ = MappedView(MapViewOfFile(section_.get(), FILE_MAP_READ, 0, 0, kSectionSize));
   if (!view_) throw MonitorError(LastErrorText("cannot map the section DBWIN_BUFFER"));
 }

@@ -27,8 +27,9 @@ class DbwinChannel {
   // longer message (Wine) or sends it in pieces of this size less one (newer Windows).
   static constexpr std::size_t kTextRoom = kSectionSize - sizeof(DWORD);
 
-  // Takes the channel for this process alone: waits while another monitor of ours holds it,
-  // and fails when a foreign viewer already owns the section. Throws MonitorError.
+  // Takes the channel for this process: waits while another monitor of ours holds it. A
+  // foreign viewer running at the same time would share the messages; none runs in a test
+  // prefix. Throws MonitorError.
   DbwinChannel();
 
   // Signalled when a writer has left a message in the section.
