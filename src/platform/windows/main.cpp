@@ -6,12 +6,12 @@
 
 int main() {
   using namespace korvi;
-  static windows::Win32Os osPlatform;
-  static windows::WinRtModemPlatform modemPlatform;
-  static windows::ComWmiPlatform wmiPlatform;
-  os::UsePlatform(osPlatform);
-  cellular::UsePlatform(modemPlatform);
-  wlan_power::UsePlatform(wmiPlatform);
+  // Never destroyed: on the radio-off path monitoring goes on to the end, and a delivery on a
+  // platform thread while the process runs its exit (after main) still finds live platforms.
+  // They hold no platform objects of their own.
+  os::UsePlatform(*new windows::Win32Os());
+  cellular::UsePlatform(*new windows::WinRtModemPlatform());
+  wlan_power::UsePlatform(*new windows::ComWmiPlatform());
 
   const int exitCode = controller::RunService();
   // The modem objects go before the process does, while the runtime is still there to take

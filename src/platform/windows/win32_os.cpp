@@ -1,7 +1,3 @@
-#include <windows.h>
-// wincon.h maps WriteConsole to WriteConsoleW; here the name is the seam's method.
-#undef WriteConsole
-
 #include "platform/windows/win32_os.h"
 
 #include <cstdio>

@@ -2,6 +2,12 @@
 // standard output through the C runtime in its normal text mode.
 #pragma once
 
+#include <windows.h>
+// wincon.h maps WriteConsole to WriteConsoleW, which would rename the seam's method in every
+// file that sees both. Include this header before anything that includes os/os_platform.h
+// after windows.h.
+#undef WriteConsole
+
 #include "os/os_platform.h"
 
 namespace korvi::windows {

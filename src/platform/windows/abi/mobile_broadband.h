@@ -45,6 +45,13 @@ using ModemConfigurationOperation = WF::IAsyncOperation<NO::MobileBroadbandModem
 using ModemConfigurationCompletedHandler = WF::IAsyncOperationCompletedHandler<NO::MobileBroadbandModemConfiguration*>;
 using TransmissionStateChangedHandler =
     WF::ITypedEventHandler<NO::MobileBroadbandSarManager*, NO::MobileBroadbandTransmissionStateChangedEventArgs*>;
+// GetIsTransmittingAsync's operation (not called by the service): the SDK instantiates the
+// template with bool, mingw-w64 with its one-byte boolean.
+#if KORVI_ABI_FROM_SDK
+using TransmittingOperation = WF::IAsyncOperation<bool>;
+#else
+using TransmittingOperation = WF::IAsyncOperation<boolean>;
+#endif
 
 // Full class names for RoGetActivationFactory (and for a provider's DllGetActivationFactory).
 inline constexpr wchar_t kMobileBroadbandModemClass[] = L"Windows.Networking.NetworkOperators.MobileBroadbandModem";
