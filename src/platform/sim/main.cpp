@@ -1,5 +1,6 @@
 // korvi-sar on the simulated notebook: the scenario comes from the file that
-// KORVI_SIM_SCENARIO names, or from the embedded default.
+// KORVI_SIM_SCENARIO names, or from the embedded default; KORVI_SIM_TRACE names a file for
+// the run's trace.
 #include <cstdlib>
 #include <iostream>
 #include <stdexcept>
@@ -24,7 +25,9 @@ int main() {
     const char* debugPath = std::getenv("KORVI_DEBUG_LOG");
     auto sink = debugPath != nullptr && *debugPath != '\0' ? sim::DebugSink::OpenFile(debugPath)
                                                            : sim::DebugSink::SystemLog();
-    notebook = std::make_unique<sim::Notebook>(scenario, std::move(sink));
+    const char* tracePath = std::getenv("KORVI_SIM_TRACE");
+    auto traceFile = tracePath != nullptr && *tracePath != '\0' ? sim::TraceFile::Open(tracePath) : nullptr;
+    notebook = std::make_unique<sim::Notebook>(scenario, std::move(sink), std::move(traceFile));
   } catch (const std::exception& error) {
     std::cerr << "korvi-sar: " << error.what() << "\n";
     return kExitBadInput;
@@ -32,6 +35,7 @@ int main() {
 
   notebook->Start();
   const int exitCode = controller::RunService();
+  notebook->RecordExit(exitCode);
   notebook->Stop();
   controller::ReleaseProcessObjects();
   notebook->WriteSummary(std::cerr);
