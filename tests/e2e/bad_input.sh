@@ -35,6 +35,8 @@ check debug_log_unusable "korvi-sar: KORVI_DEBUG_LOG: cannot open \"$work/no/suc
   KORVI_DEBUG_LOG="$work/no/such/dir/debug.log"
 check trace_in_missing_dir "korvi-sar: KORVI_SIM_TRACE: cannot open \"$work/no/such/dir/run.trace\": No such file or directory" \
   KORVI_DEBUG_LOG="$work/debug.log" KORVI_SIM_TRACE="$work/no/such/dir/run.trace"
+check trace_is_stdout "korvi-sar: KORVI_SIM_TRACE: \"/dev/stdout\" is standard output, which carries only the service's messages" \
+  KORVI_DEBUG_LOG="$work/debug.log" KORVI_SIM_TRACE=/dev/stdout
 check trace_is_a_directory "korvi-sar: KORVI_SIM_TRACE: cannot open \"$work\": Is a directory" \
   KORVI_DEBUG_LOG="$work/debug.log" KORVI_SIM_TRACE="$work"
 
