@@ -8,7 +8,8 @@ picture without looking at pixels.
 """
 
 import math
-from xml.sax.saxutils import escape
+import re
+from xml.sax.saxutils import escape as _escape
 
 WIDTH = 1200
 LEFT = 190  # room for the lane labels
@@ -35,6 +36,15 @@ COLOURS = {
 }
 
 LANES = ["modem transmitting", "notifications", "loop wake-ups", "firmware calls", "WLAN power"]
+
+
+# Characters XML 1.0 cannot carry (control characters, lone surrogates from an undecodable
+# file name); a title holding one would make the whole document unreadable.
+_NOT_XML = re.compile("[^\t\n\r\u0020-\ud7ff\ue000-\ufffd\U00010000-\U0010ffff]")
+
+
+def escape(text):
+    return _escape(_NOT_XML.sub("\ufffd", text))
 
 
 def _ms(us):
