@@ -30,8 +30,7 @@ class ModemFixture : public ::testing::Test {
     os_.speed = kSpeed;
     faults_ = std::make_unique<sim::FaultTable>(std::move(faults));
     scheduler_ = std::make_unique<sim::Scheduler>(kSpeed);
-    trace_ = std::make_unique<sim::TraceLog>(*scheduler_, nullptr);
-    modem_ = std::make_unique<sim::SimModemPlatform>(spec, *faults_, *scheduler_, *trace_);
+    modem_ = std::make_unique<sim::SimModemPlatform>(spec, *faults_, *scheduler_);
     cellular::UsePlatform(*modem_);
     scheduler_->Start();
     ASSERT_TRUE(cellular::ObtainDefaultModem().found);
@@ -57,7 +56,6 @@ class ModemFixture : public ::testing::Test {
   testing::RecordingOs os_;
   std::unique_ptr<sim::FaultTable> faults_;
   std::unique_ptr<sim::Scheduler> scheduler_;
-  std::unique_ptr<sim::TraceLog> trace_;
   std::unique_ptr<sim::SimModemPlatform> modem_;
   std::int64_t baseline_ = 0;
 };

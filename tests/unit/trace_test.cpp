@@ -243,5 +243,14 @@ TEST_F(TraceFileTest, RecordsFromTwoThreadsAreAllWrittenInStampOrder) {
   EXPECT_EQ(lines, 2 * kPerThread);
 }
 
+TEST(TraceLogDiscarding, KeepsNothingFromAnyThread) {
+  std::thread other([] { TraceLog::Discarding().Notification(true, 0); });
+  TraceLog::Discarding().Wake(0);
+  other.join();
+  std::ostringstream summary;
+  TraceLog::Discarding().WriteSummary(summary);
+  EXPECT_NE(summary.str().find("notifications 0, wake-ups 0, firmware calls 0"), std::string::npos) << summary.str();
+}
+
 }  // namespace
 }  // namespace korvi::sim

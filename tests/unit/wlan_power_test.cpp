@@ -63,13 +63,12 @@ void OnFreshThread(const std::function<void()>& body) {
 // One simulated notebook's WMI side with a recording OS, both installed.
 struct Rig {
   explicit Rig(std::vector<Fault> faultList = {}, sim::FirmwareSpec firmware = {}, double speed = 1.0)
-      : faults(std::move(faultList)), scheduler(speed), trace(scheduler, nullptr), wmi(faults, scheduler, firmware, trace) {
+      : faults(std::move(faultList)), scheduler(speed), wmi(faults, scheduler, firmware) {
     wlan_power::UsePlatform(wmi);
   }
   testing::RecordingOs os;  // installs itself as the OS platform
   sim::FaultTable faults;
   sim::Scheduler scheduler;
-  sim::TraceLog trace;
   sim::SimWmi wmi;
 };
 

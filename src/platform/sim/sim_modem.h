@@ -23,7 +23,8 @@ namespace korvi::sim {
 class SimModemPlatform final : public cellular::ModemPlatform {
  public:
   // modem empty: the notebook has no mobile-broadband modem.
-  SimModemPlatform(const std::optional<ModemSpec>& modem, FaultTable& faults, Scheduler& scheduler, TraceLog& trace);
+  SimModemPlatform(const std::optional<ModemSpec>& modem, FaultTable& faults, Scheduler& scheduler,
+                   TraceLog& trace = TraceLog::Discarding());
   ~SimModemPlatform() override;
 
   // Queues the scenario's timeline on the scheduler; a radio that is off from the start is

@@ -13,7 +13,7 @@ namespace korvi::sim {
 
 class SimOs final : public os::OsPlatform {
  public:
-  SimOs(FaultTable& faults, Scheduler& scheduler, DebugSink& debug, TraceLog& trace)
+  SimOs(FaultTable& faults, Scheduler& scheduler, DebugSink& debug, TraceLog& trace = TraceLog::Discarding())
       : faults_(faults), scheduler_(scheduler), debug_(debug), trace_(trace) {}
 
   os::EventHandle CreateAutoResetEvent() noexcept override;

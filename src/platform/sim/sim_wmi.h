@@ -47,7 +47,7 @@ struct FirmwareCall {
 
 class SimWmi final : public wlan_power::WmiPlatform {
  public:
-  SimWmi(FaultTable& faults, Scheduler& scheduler, FirmwareSpec firmware, TraceLog& trace);
+  SimWmi(FaultTable& faults, Scheduler& scheduler, FirmwareSpec firmware, TraceLog& trace = TraceLog::Discarding());
   ~SimWmi() override;
   SimWmi(const SimWmi&) = delete;
   SimWmi& operator=(const SimWmi&) = delete;

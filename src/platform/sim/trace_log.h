@@ -25,6 +25,9 @@ class TraceLog {
  public:
   // file empty: the records only feed the figures.
   TraceLog(const Scheduler& clock, std::unique_ptr<TraceFile> file);
+  // A log that keeps nothing, for platform parts put together without a notebook (unit
+  // tests, benchmarks, the Wine providers); the notebook always passes its own.
+  static TraceLog& Discarding() noexcept;
 
   void Run(double speed) noexcept;
   void Transmission(bool transmitting, std::int64_t scenarioMs) noexcept;
@@ -40,9 +43,10 @@ class TraceLog {
   void WriteSummary(std::ostream& out) const;
 
  private:
+  TraceLog() = default;
   void Record(TraceRecord record) noexcept;
 
-  const Scheduler& clock_;
+  const Scheduler* clock_ = nullptr;  // null: discarding
   mutable std::mutex mutex_;
   std::unique_ptr<TraceFile> file_;
   RunFigures figures_;
