@@ -1,0 +1,82 @@
+// The asynchronous operations of the Windows Runtime behind the cellular seam's AsyncOperation
+// and AsyncAction, and the completion handler objects that we set on them.
+//
+// A completion handler object holds the seam's handler (and with it the wait's whole state:
+// done flag, lock, condition variable) by a reference of its own, and the platform holds the
+// object for as long as it may call it. A completion that comes after the waiter has given up
+// (a time-out) therefore touches only live state.
+#pragma once
+
+#include <memory>
+#include <utility>
+
+#include "cellular/modem_platform.h"
+#include "platform/windows/abi/mobile_broadband.h"
+#include "platform/windows/com_object.h"
+#include "platform/windows/error_text.h"
+#include "platform/windows/owners.h"
+
+namespace korvi::windows {
+
+// The Completed delegate for one kind of operation (HandlerInterface's Invoke takes an
+// Operation* and the status). The status is not looked at: the outcome is read through
+// GetResults only.
+template <class HandlerInterface, class Operation>
+class CompletionObject final : public ComObject<HandlerInterface> {
+ public:
+  explicit CompletionObject(std::shared_ptr<cellular::CompletionHandler> handler) noexcept
+      : handler_(std::move(handler)) {}
+
+  HRESULT STDMETHODCALLTYPE Invoke(Operation* /*asyncInfo*/, abi::AsyncStatus /*status*/) noexcept override {
+    if (handler_) handler_->OnCompleted();
+    return S_OK;
+  }
+
+ private:
+  const std::shared_ptr<cellular::CompletionHandler> handler_;
+};
+
+// put_Completed with a new completion object; throws the platform error when it is refused.
+template <class HandlerInterface, class Operation>
+void SetCompletedHandler(Operation& operation, std::shared_ptr<cellular::CompletionHandler> handler) {
+  ComPtr<HandlerInterface> completion(new CompletionObject<HandlerInterface, Operation>(std::move(handler)));
+  Check(operation.put_Completed(completion.get()));
+}
+
+// IAsyncOperation<T> as the seam's AsyncOperation<Result>. Wrap turns the ABI result (the
+// default interface of the result class, possibly null) into the seam's Result.
+template <class Result, class Operation, class HandlerInterface, class AbiResult, Result (*Wrap)(ComPtr<AbiResult>)>
+class AsyncOperationObject final : public cellular::AsyncOperation<Result> {
+ public:
+  explicit AsyncOperationObject(ComPtr<Operation> operation) noexcept : operation_(std::move(operation)) {}
+
+  void SetCompleted(std::shared_ptr<cellular::CompletionHandler> handler) override {
+    SetCompletedHandler<HandlerInterface>(*operation_.get(), std::move(handler));
+  }
+
+  Result GetResults() override {
+    ComPtr<AbiResult> result;
+    Check(operation_->GetResults(result.put()));
+    return Wrap(std::move(result));
+  }
+
+ private:
+  ComPtr<Operation> operation_;
+};
+
+// IAsyncAction as the seam's AsyncAction.
+class AsyncActionObject final : public cellular::AsyncAction {
+ public:
+  explicit AsyncActionObject(ComPtr<abi::WF::IAsyncAction> action) noexcept : action_(std::move(action)) {}
+
+  void SetCompleted(std::shared_ptr<cellular::CompletionHandler> handler) override {
+    SetCompletedHandler<abi::WF::IAsyncActionCompletedHandler>(*action_.get(), std::move(handler));
+  }
+
+  void GetResults() override { Check(action_->GetResults()); }
+
+ private:
+  ComPtr<abi::WF::IAsyncAction> action_;
+};
+
+}  // namespace korvi::windows

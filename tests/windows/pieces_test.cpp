@@ -1,0 +1,169 @@
+// The small pieces of the Windows platform with logic of their own: the owner template, error
+// texts, HSTRING and BSTR texts, the activation lookup and the Win32 event.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "cellular/platform_error.h"
+#include "os/text_encoding.h"
+#include "platform/windows/error_text.h"
+#include "platform/windows/hstring.h"
+#include "platform/windows/owners.h"
+#include "platform/windows/win32_os.h"
+#include "platform/windows/winrt_activation.h"
+#include "platform/windows/wmi_objects.h"
+#include "platform/windows/wmi_platform.h"
+#include "recording_objects.h"
+
+namespace korvi::windows::test {
+namespace {
+
+// A kind whose values are small numbers and whose frees are counted.
+std::vector<int> freed;
+struct CountedTraits {
+  using Value = int;
+  static Value Empty() noexcept { return 0; }
+  static bool Holds(const Value& value) noexcept { return value != 0; }
+  static void Free(Value& value) noexcept { freed.push_back(value); }
+};
+using Counted = Owner<CountedTraits>;
+
+TEST(Owner, GivesEveryValueBackExactlyOnceOnEveryPath) {
+  freed.clear();
+  {
+    Counted a(1);
+    *a.put() = 2;  // put frees what was held before
+    Counted b(std::move(a));
+    EXPECT_FALSE(a);
+    Counted c(3);
+    c = std::move(b);  // frees 3, takes 2
+    Counted d(4);
+    const int taken = d.Release();  // nothing freed: the caller owns it now
+    EXPECT_EQ(taken, 4);
+    Counted e(5);
+    e.Reset(6);
+  }
+  EXPECT_EQ(freed, (std::vector<int>{1, 3, 5, 6, 2}));
+
+  freed.clear();
+  try {
+    Counted held(7);
+    throw std::runtime_error("failure path");
+  } catch (const std::runtime_error&) {
+  }
+  EXPECT_EQ(freed, std::vector<int>{7});
+}
+
+TEST(Owner, InterfaceReferencesAreReleasedAndRetained) {
+  auto* buffer = new RecordingBuffer();
+  {
+    ComPtr<WSS::IBuffer> first(buffer);
+    ComPtr<WSS::IBuffer> second = Retain<WSS::IBuffer>(buffer);
+    EXPECT_EQ(buffer->references(), 2u);
+    ComPtr<IInspectable> wrong;
+    ComPtr<NO::IMobileBroadbandModem> none;
+    EXPECT_EQ(QueryAs(buffer, none), E_NOINTERFACE);
+    EXPECT_FALSE(none);
+    EXPECT_EQ(QueryAs(buffer, wrong), S_OK);
+    EXPECT_EQ(buffer->references(), 3u);
+    second.Reset();
+    wrong.Reset();
+    EXPECT_EQ(buffer->references(), 1u);
+    buffer->AddRef();  // keeps the object alive past the owner to read its count
+  }
+  EXPECT_EQ(buffer->references(), 1u);
+  buffer->Release();
+}
+
+TEST(ErrorText, TrailingBreaksAndBlanksGoTheRestStays) {
+  const struct {
+    const wchar_t* in;
+    const wchar_t* out;
+  } cases[] = {
+      {L"Access is denied.\r\n", L"Access is denied."},
+      {L"Not implemented.\r\r\n", L"Not implemented."},
+      {L"Unspecified error \r\n", L"Unspecified error"},
+      {L"two\r\nlines\n", L"two\r\nlines"},
+      {L"no break", L"no break"},
+      {L"\r\n", L""},
+      {L"", L""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(TrimTrailingBreaks(c.in), c.out) << "for: " << os::Utf8FromWide(c.in);
+}
+
+TEST(ErrorText, TheSystemsTextWithoutItsLineBreakOrUnknownError) {
+  const std::wstring denied = SystemMessageText(E_ACCESSDENIED);
+  ASSERT_FALSE(denied.empty());
+  EXPECT_NE(denied.back(), L'\n');
+  EXPECT_NE(denied.back(), L'\r');
+  EXPECT_EQ(SystemMessageText(static_cast<HRESULT>(0xA0FF1234)), L"Unknown error");
+}
+
+TEST(ErrorText, ThePlatformErrorCarriesTheCodeAndItsText) {
+  try {
+    Check(E_ACCESSDENIED);
+    FAIL() << "no error";
+  } catch (const cellular::PlatformError& error) {
+    EXPECT_EQ(static_cast<std::uint32_t>(error.code()), 0x80070005u);
+    EXPECT_EQ(error.message(), SystemMessageText(E_ACCESSDENIED));
+  }
+  EXPECT_NO_THROW(Check(S_FALSE));  // a success code passes
+}
+
+TEST(HString, TextsRoundTripUnitForUnit) {
+  const std::u16string texts[] = {
+      u"",
+      u"89490200001234567890",
+      u"Caf\u00e9",
+      u"\U0001F4F6 signal",                   // a surrogate pair
+      std::u16string(u"nul\0inside", 10),  // an HSTRING may hold NUL
+  };
+  for (const std::u16string& text : texts) {
+    const std::wstring wide(text.begin(), text.end());
+    const UniqueHString made = MakeHString(wide);
+    EXPECT_EQ(Utf16FromHString(made.get()), text);
+  }
+  EXPECT_FALSE(MakeHString(L""));  // the empty text is the null HSTRING
+  EXPECT_EQ(Utf16FromHString(nullptr), u"");
+  EXPECT_EQ(os::Utf8FromUtf16(Utf16FromHString(MakeHString(L"Caf\u00e9").get())), "Caf\xc3\xa9");
+}
+
+TEST(Bstr, SysAllocStringCopiesTheWholeText) {
+  ComWmiPlatform platform;
+  const std::wstring texts[] = {L"root\\wmi", L"", std::wstring(L"a\0b", 3)};
+  for (const std::wstring& text : texts) {
+    std::unique_ptr<wlan_power::WmiText> made;
+    ASSERT_EQ(platform.SysAllocString(text, made), S_OK);
+    const BSTR bstr = BstrOf(made.get());
+    ASSERT_NE(bstr, nullptr);
+    EXPECT_EQ(std::wstring(bstr, ::SysStringLen(bstr)), text);
+  }
+  EXPECT_EQ(BstrOf(nullptr), nullptr);
+}
+
+TEST(Activation, AnUnknownClassIsAnErrorNotACrash) {
+  ComPtr<IInspectable> factory;
+  const HRESULT code = GetActivationFactory(L"Korvi.Tests.NoSuchClass", __uuidof(IInspectable),
+                                            reinterpret_cast<void**>(factory.put()));
+  EXPECT_EQ(static_cast<std::uint32_t>(code), 0x80040154u);  // REGDB_E_CLASSNOTREG
+  EXPECT_FALSE(factory);
+  EXPECT_EQ(GetActivationFactory(L"Korvi.Tests.NoSuchClass", __uuidof(IInspectable), nullptr), E_POINTER);
+}
+
+TEST(Win32Event, AutoResetAndFailuresAsTheLoopExpectsThem) {
+  Win32Os platform;
+  const os::EventHandle event = platform.CreateAutoResetEvent();
+  ASSERT_NE(event, nullptr);
+  EXPECT_TRUE(platform.SetEvent(event));
+  EXPECT_TRUE(platform.SetEvent(event));  // two signals, one wake-up
+  EXPECT_EQ(platform.WaitForEvent(event), os::kWaitObject0);
+  EXPECT_EQ(::WaitForSingleObject(event, 0), static_cast<DWORD>(WAIT_TIMEOUT));  // reset by the wait
+  platform.CloseEvent(event);
+  EXPECT_EQ(platform.WaitForEvent(nullptr), os::kWaitFailed);
+  EXPECT_FALSE(platform.SetEvent(nullptr));
+}
+
+}  // namespace
+}  // namespace korvi::windows::test
