@@ -3,8 +3,11 @@
 // been blocked for a while (not one still spinning on its way into the wait).
 //
 // EventWakeProbe uses the auto-reset event of the Linux build's platform (the simulated
-// notebook's scheduler event, on a scheduler of its own whose platform thread runs, as in the
-// service); ConditionVariableWakeProbe uses a bare std::condition_variable, for reference.
+// notebook's scheduler event) bare: on a scheduler of its own whose platform thread is not
+// started, so that a sample is the event's own cost. (In the service that thread runs and
+// every signal wakes it too, through the scheduler's one condition variable; that cost is
+// the platform's, and shows in the reaction, not in the floor.) ConditionVariableWakeProbe
+// uses a bare std::condition_variable, for reference.
 #pragma once
 
 #include <chrono>
