@@ -40,7 +40,7 @@ void BenchNotebook::StartService() {
     exitCode_ = controller::RunService();
     watchedOs_.ServiceReturned();
   });
-  if (!watchedOs_.AwaitWait(1) || !modem_.Monitoring()) {
+  if (!watchedOs_.AwaitWait(1, kPatience) || !modem_.Monitoring()) {
     throw std::runtime_error("the service did not start monitoring");
   }
 }

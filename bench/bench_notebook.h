@@ -5,6 +5,7 @@
 // unchanged on a thread of its own, which plays the service's main thread.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <thread>
@@ -20,6 +21,10 @@
 
 namespace korvi::bench {
 
+// How long a benchmark waits for the service to take its next step before it calls the
+// service stuck; far above any step's time, even under a sanitizer on a loaded machine.
+inline constexpr std::chrono::seconds kPatience{30};
+
 class BenchNotebook {
  public:
   // firmwareMs: how long each firmware method call takes.
@@ -30,7 +35,8 @@ class BenchNotebook {
   BenchNotebook& operator=(const BenchNotebook&) = delete;
 
   // Installs the seams, starts the service, and returns once the loop waits for the first
-  // time (monitoring has started). Throws std::runtime_error when the service ends instead.
+  // time (monitoring has started). Throws std::runtime_error when the service ends instead,
+  // or has not got there within kPatience.
   void StartService();
 
   // Ends the loop once it has applied everything delivered, and waits for the service to

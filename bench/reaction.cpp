@@ -3,6 +3,7 @@
 // that has been waiting a while. Beside it, taken in
 // turn with it so that both see the same machine, the floor: waking a blocked thread through
 // the platform's auto-reset event, and through a bare std::condition_variable.
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -36,14 +37,17 @@ void RunReaction(const Options& options, Report& report) {
     condition.push_back(conditionWake.Sample(kSettle));
 
     // The loop has begun its wait for this change; let it fall asleep, then change the state.
-    if (!notebook.os().AwaitWait(i + 1)) throw CheckFailed("the service ended while it should monitor");
+    if (!notebook.os().AwaitWait(i + 1, kPatience)) {
+      throw CheckFailed("the loop did not wait again after change " + std::to_string(i));
+    }
     std::this_thread::sleep_for(kSettle);
     const auto entered = notebook.modem().Notify(i % 2 == 0);
     if (!entered) throw CheckFailed("monitoring stopped while the service should monitor");
-    const auto started = notebook.wmi().Await(TimedWmi::Moment::kCallStart, i + 1);
-    const auto reached = notebook.wmi().Await(TimedWmi::Moment::kExecMethod, i + 1);
-    reaction.push_back(std::chrono::duration_cast<Nanoseconds>(started - *entered));
-    firmware.push_back(std::chrono::duration_cast<Nanoseconds>(reached - *entered));
+    const auto started = notebook.wmi().Await(TimedWmi::Moment::kCallStart, i + 1, kPatience);
+    const auto reached = notebook.wmi().Await(TimedWmi::Moment::kExecMethod, i + 1, kPatience);
+    if (!started || !reached) throw CheckFailed("change " + std::to_string(i + 1) + " made no firmware call");
+    reaction.push_back(std::chrono::duration_cast<Nanoseconds>(*started - *entered));
+    firmware.push_back(std::chrono::duration_cast<Nanoseconds>(*reached - *entered));
   }
   const int exitCode = notebook.FinishService();
   if (exitCode != 0) throw CheckFailed("the service ended with exit code " + std::to_string(exitCode));

@@ -87,9 +87,9 @@ void TimedWmi::Mark(Moment moment) noexcept {
   marked_.notify_all();
 }
 
-TimedWmi::Clock::time_point TimedWmi::Await(Moment moment, std::int64_t n) {
+std::optional<TimedWmi::Clock::time_point> TimedWmi::Await(Moment moment, std::int64_t n, Clock::duration limit) {
   std::unique_lock lock(mutex_);
-  marked_.wait(lock, [&] { return SeenFor(moment).count >= n; });
+  if (!marked_.wait_for(lock, limit, [&] { return SeenFor(moment).count >= n; })) return std::nullopt;
   return SeenFor(moment).last;
 }
 

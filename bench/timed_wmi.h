@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 
 #include "wlan_power/wmi_service.h"
 
@@ -27,8 +28,9 @@ class TimedWmi final : public wlan_power::WmiPlatform {
   // The locator comes wrapped, so that the services it connects to time their ExecMethod.
   wlan_power::HResult CoCreateInstance(std::unique_ptr<wlan_power::WbemLocator>& locator) noexcept override;
 
-  // Blocks until the moment has come n times (counting from 1); answers when it last came.
-  Clock::time_point Await(Moment moment, std::int64_t n);
+  // Blocks until the moment has come n times (counting from 1), for at most `limit`; answers
+  // when it last came, or nothing when the limit passed first.
+  std::optional<Clock::time_point> Await(Moment moment, std::int64_t n, Clock::duration limit);
   std::int64_t Count(Moment moment) const;
 
   // Taken by the wrapped services.

@@ -48,9 +48,9 @@ std::uint32_t WatchedOs::WaitForEvent(os::EventHandle event) noexcept {
   return result;
 }
 
-bool WatchedOs::AwaitWait(std::int64_t n) {
+bool WatchedOs::AwaitWait(std::int64_t n, Clock::duration limit) {
   std::unique_lock lock(mutex_);
-  waitBegun_.wait(lock, [&] { return waitsBegun_ >= n || returned_; });
+  waitBegun_.wait_for(lock, limit, [&] { return waitsBegun_ >= n || returned_; });
   return waitsBegun_ >= n;
 }
 

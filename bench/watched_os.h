@@ -32,9 +32,9 @@ class WatchedOs final : public os::OsPlatform {
   void WriteConsole(std::string_view text) noexcept override;
   Clock::duration RealTimeFor(std::chrono::milliseconds platformTime) const noexcept override;
 
-  // Blocks until the loop has begun its n-th wait (counting from 1); false when the service
-  // returned first.
-  bool AwaitWait(std::int64_t n);
+  // Blocks until the loop has begun its n-th wait (counting from 1), for at most `limit`; false
+  // when the service returned first or the limit passed.
+  bool AwaitWait(std::int64_t n, Clock::duration limit);
   // Called on the service's thread once the service has returned.
   void ServiceReturned();
 
