@@ -3,3 +3,4 @@ korvi_unit_test(cellular_test unit/cellular_test.cpp unit/sar_config_message_tes
 korvi_unit_test(controller_test unit/controller_test.cpp)
 korvi_unit_test(scenario_test unit/scenario_test.cpp)
 korvi_unit_test(wlan_power_test unit/wlan_power_test.cpp)
+korvi_unit_test(trace_test unit/trace_test.cpp)

@@ -9,13 +9,15 @@
 
 namespace korvi::sim {
 
-Notebook::Notebook(const Scenario& scenario, std::unique_ptr<DebugSink> debug)
+Notebook::Notebook(const Scenario& scenario, std::unique_ptr<DebugSink> debug, std::unique_ptr<TraceFile> traceFile)
     : faults_(scenario.faults),
       scheduler_(scenario.speed),
+      trace_(scheduler_, std::move(traceFile)),
+      speed_(scenario.speed),
       debug_(std::move(debug)),
-      os_(faults_, scheduler_, *debug_),
-      modem_(scenario.modem, faults_, scheduler_),
-      wmi_(faults_, scheduler_, scenario.firmware),
+      os_(faults_, scheduler_, *debug_, trace_),
+      modem_(scenario.modem, faults_, scheduler_, trace_),
+      wmi_(faults_, scheduler_, scenario.firmware, trace_),
       timeline_(scenario.timeline) {}
 
 Notebook::~Notebook() { Stop(); }
@@ -24,9 +26,12 @@ void Notebook::Start() {
   os::UsePlatform(os_);
   cellular::UsePlatform(modem_);
   wlan_power::UsePlatform(wmi_);
+  trace_.Run(speed_);
   modem_.Schedule(timeline_);
   scheduler_.Start();
 }
+
+void Notebook::RecordExit(int exitCode) { trace_.Exit(exitCode); }
 
 void Notebook::Stop() {
   scheduler_.Stop();
@@ -50,6 +55,7 @@ void Notebook::WriteSummary(std::ostream& out) const {
       << counts.handlerFailures << "\n";
   out << "korvi-sim: platform objects still held at exit: " << CountedObject::Live()
       << ", events still open: " << scheduler_.LiveEvents() << "\n";
+  trace_.WriteSummary(out);
 }
 
 }  // namespace korvi::sim

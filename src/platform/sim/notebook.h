@@ -12,28 +12,35 @@
 #include "platform/sim/sim_modem.h"
 #include "platform/sim/sim_os.h"
 #include "platform/sim/sim_wmi.h"
+#include "platform/sim/trace_file.h"
+#include "platform/sim/trace_log.h"
 
 namespace korvi::sim {
 
 class Notebook {
  public:
-  Notebook(const Scenario& scenario, std::unique_ptr<DebugSink> debug);
+  // traceFile empty: no trace file; the records still make the figures at exit.
+  Notebook(const Scenario& scenario, std::unique_ptr<DebugSink> debug, std::unique_ptr<TraceFile> traceFile = nullptr);
   ~Notebook();
   Notebook(const Notebook&) = delete;
   Notebook& operator=(const Notebook&) = delete;
 
   // Installs the platforms and starts simulated time and the timeline.
   void Start();
+  // Traces the end of the service with its exit code; called as soon as the service returns.
+  void RecordExit(int exitCode);
   // Stops the platform thread and drops every reference the platform holds.
   void Stop();
 
   // What the notebook saw, for stderr: firmware calls and the WLAN power they left, the
-  // notifications, and the platform objects still held.
+  // notifications, the platform objects still held, and the figures made from the trace.
   void WriteSummary(std::ostream& out) const;
 
  private:
   FaultTable faults_;
   Scheduler scheduler_;
+  TraceLog trace_;
+  double speed_;
   std::unique_ptr<DebugSink> debug_;
   SimOs os_;
   SimModemPlatform modem_;

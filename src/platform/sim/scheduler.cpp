@@ -35,6 +35,11 @@ std::int64_t Scheduler::NowMs() const noexcept {
   return static_cast<std::int64_t>(elapsed.count() * speed_);
 }
 
+Scheduler::Stamp Scheduler::Now() const noexcept {
+  const std::chrono::duration<double, std::micro> elapsed = std::chrono::steady_clock::now() - start_;
+  return Stamp{static_cast<std::int64_t>(elapsed.count() * speed_), static_cast<std::int64_t>(elapsed.count())};
+}
+
 std::chrono::steady_clock::duration Scheduler::RealTimeFor(std::chrono::milliseconds simulated) const noexcept {
   const std::chrono::duration<double, std::milli> real(static_cast<double>(simulated.count()) / speed_);
   return std::chrono::duration_cast<std::chrono::steady_clock::duration>(real);

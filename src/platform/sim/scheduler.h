@@ -36,6 +36,13 @@ class Scheduler {
 
   // Simulated milliseconds since the scheduler was made.
   std::int64_t NowMs() const noexcept;
+  // One reading of the steady clock, as simulated and as real microseconds since the
+  // scheduler was made. Takes no lock.
+  struct Stamp {
+    std::int64_t simUs;
+    std::int64_t wallUs;
+  };
+  Stamp Now() const noexcept;
   std::chrono::steady_clock::duration RealTimeFor(std::chrono::milliseconds simulated) const noexcept;
 
   void Post(std::int64_t atMs, std::function<void()> action, bool gated);

@@ -20,8 +20,8 @@ constexpr std::int32_t kPointer = static_cast<std::int32_t>(0x80004003);
 }  // namespace
 
 struct SimModemPlatform::World : std::enable_shared_from_this<SimModemPlatform::World> {
-  World(const std::optional<ModemSpec>& spec, FaultTable& faultTable, Scheduler& clock)
-      : present(spec.has_value()), modem(spec.value_or(ModemSpec{})), faults(faultTable), scheduler(clock) {
+  World(const std::optional<ModemSpec>& spec, FaultTable& faultTable, Scheduler& clock, TraceLog& traceLog)
+      : present(spec.has_value()), modem(spec.value_or(ModemSpec{})), faults(faultTable), scheduler(clock), trace(traceLog) {
     deviceStatus = modem.deviceStatus;
     simIccId = modem.simIccId;
   }
@@ -37,16 +37,20 @@ struct SimModemPlatform::World : std::enable_shared_from_this<SimModemPlatform::
 
   void Deliver(bool transmitting);
   void Transmission(std::int64_t atMs, bool transmitting);
+  // Traces the cellular side going off or on, if it did since the last look.
+  void TraceRadioChange();
 
   const bool present;
   const ModemSpec modem;
   FaultTable& faults;
   Scheduler& scheduler;
+  TraceLog& trace;
 
   mutable std::mutex mutex;
   std::int32_t deviceStatus;
   std::u16string simIccId;
   bool removed = false;
+  bool tracedOff = false;  // the radio state the trace last recorded
   bool monitoring = false;
   bool transmitting = false;  // what the modem does
   bool reported = false;      // what it last reported
@@ -322,9 +326,32 @@ void World::Deliver(bool value) {
   for (const auto& handler : targets) {
     auto args = std::make_shared<SimEventArgs>(shared_from_this(), value);
     const std::int32_t result = handler->Invoke(from, args);
+    trace.Notification(value, result);
     std::lock_guard lock(mutex);
     ++counts.notifications;
     if (result < 0) ++counts.handlerFailures;
+  }
+}
+
+void World::TraceRadioChange() {
+  if (!present) return;  // no modem, no radio to go off
+  bool changed = false;
+  bool off = false;
+  bool gone = false;
+  {
+    std::lock_guard lock(mutex);
+    // The service's own test: on while the SIM identifier is present or the device is ready.
+    constexpr std::int32_t kDeviceReady = 1;
+    gone = removed;
+    off = removed || (simIccId.empty() && deviceStatus != kDeviceReady);
+    changed = off != tracedOff;
+    tracedOff = off;
+  }
+  if (!changed) return;
+  if (off) {
+    trace.RadioOff(gone ? RadioOffCause::kRemoved : RadioOffCause::kStatus);
+  } else {
+    trace.RadioOn();
   }
 }
 
@@ -334,6 +361,8 @@ void World::Transmission(std::int64_t atMs, bool value) {
     std::lock_guard lock(mutex);
     if (value == transmitting) return;
     transmitting = value;
+    // Traced before any notification the edge causes; the trace's lock is a leaf.
+    trace.Transmission(value, atMs);
     if (value) {
       ++stopGeneration;  // a start within the hysteresis cancels the pending end
       notifyStart = !reported;
@@ -355,12 +384,14 @@ void World::Transmission(std::int64_t atMs, bool value) {
   if (notifyStart) Deliver(true);
 }
 
-SimModemPlatform::SimModemPlatform(const std::optional<ModemSpec>& modem, FaultTable& faults, Scheduler& scheduler)
-    : world_(std::make_shared<World>(modem, faults, scheduler)) {}
+SimModemPlatform::SimModemPlatform(const std::optional<ModemSpec>& modem, FaultTable& faults, Scheduler& scheduler,
+                                   TraceLog& trace)
+    : world_(std::make_shared<World>(modem, faults, scheduler, trace)) {}
 
 SimModemPlatform::~SimModemPlatform() { Shutdown(); }
 
 void SimModemPlatform::Schedule(const std::vector<TimelineItem>& timeline) {
+  if (world_->present) world_->TraceRadioChange();
   for (const TimelineItem& item : timeline) {
     world_->scheduler.Post(item.atMs, [world = world_, item] {
       {
@@ -368,11 +399,15 @@ void SimModemPlatform::Schedule(const std::vector<TimelineItem>& timeline) {
         if (item.deviceStatus) world->deviceStatus = *item.deviceStatus;
         if (item.simIccId) world->simIccId = *item.simIccId;
       }
+      world->TraceRadioChange();
       if (item.transmitting) world->Transmission(item.atMs, *item.transmitting);
       if (item.notify) world->Deliver(*item.notify);
       if (item.modemRemoved) {
-        std::lock_guard lock(world->mutex);
-        world->removed = true;
+        {
+          std::lock_guard lock(world->mutex);
+          world->removed = true;
+        }
+        world->TraceRadioChange();
       }
     }, true);
   }

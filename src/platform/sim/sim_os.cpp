@@ -27,12 +27,20 @@ bool SimOs::SetEvent(os::EventHandle event) noexcept {
 }
 
 std::uint32_t SimOs::WaitForEvent(os::EventHandle event) noexcept {
+  std::uint32_t result = os::kWaitFailed;
   try {
-    if (auto result = faults_.Check("WaitForTxEvent")) return static_cast<std::uint32_t>(*result);
-    return scheduler_.WaitEvent(Handle(event));
+    if (auto fault = faults_.Check("WaitForTxEvent")) {
+      result = static_cast<std::uint32_t>(*fault);
+    } else {
+      result = scheduler_.WaitEvent(Handle(event));
+    }
   } catch (...) {
-    return os::kWaitFailed;
+    result = os::kWaitFailed;
   }
+  // Stamped on the main thread once the wait is over: the loop is running again, so no
+  // notification can come between the wake-up and its record.
+  trace_.Wake(result);
+  return result;
 }
 
 void SimOs::CloseEvent(os::EventHandle event) noexcept {

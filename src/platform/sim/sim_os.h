@@ -1,17 +1,20 @@
 // The simulated notebook's kernel objects and output: events and sleeps on the scheduler's
-// simulated time, standard output, and the debug sink.
+// simulated time, standard output, and the debug sink. Each return of the event wait is
+// traced as a wake-up of the service's loop.
 #pragma once
 
 #include "os/os_platform.h"
 #include "platform/sim/debug_sink.h"
 #include "platform/sim/fault_table.h"
 #include "platform/sim/scheduler.h"
+#include "platform/sim/trace_log.h"
 
 namespace korvi::sim {
 
 class SimOs final : public os::OsPlatform {
  public:
-  SimOs(FaultTable& faults, Scheduler& scheduler, DebugSink& debug) : faults_(faults), scheduler_(scheduler), debug_(debug) {}
+  SimOs(FaultTable& faults, Scheduler& scheduler, DebugSink& debug, TraceLog& trace = TraceLog::Discarding())
+      : faults_(faults), scheduler_(scheduler), debug_(debug), trace_(trace) {}
 
   os::EventHandle CreateAutoResetEvent() noexcept override;
   bool SetEvent(os::EventHandle event) noexcept override;
@@ -26,6 +29,7 @@ class SimOs final : public os::OsPlatform {
   FaultTable& faults_;
   Scheduler& scheduler_;
   DebugSink& debug_;
+  TraceLog& trace_;
 };
 
 }  // namespace korvi::sim

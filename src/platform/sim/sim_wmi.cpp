@@ -23,11 +23,12 @@ using wlan_power::WmiText;
 using wlan_power::WmiValue;
 
 struct SimWmi::World {
-  World(FaultTable& faultTable, Scheduler& clock, FirmwareSpec spec)
-      : faults(faultTable), scheduler(clock), firmware(spec) {}
+  World(FaultTable& faultTable, Scheduler& clock, FirmwareSpec spec, TraceLog& traceLog)
+      : faults(faultTable), scheduler(clock), trace(traceLog), firmware(spec) {}
 
   FaultTable& faults;
   Scheduler& scheduler;
+  TraceLog& trace;
   const FirmwareSpec firmware;
 
   mutable std::mutex mutex;
@@ -308,6 +309,21 @@ class SimServices final : public WbemServices, ComObject {
   HResult ExecMethod(const WmiValue& objectPath, const WmiText* method, const WbemClassObject* inParams,
                      std::unique_ptr<WbemClassObject>& outParams) noexcept override {
     outParams.reset();
+    // The state asked for is InECX, as far as the in-parameters carry it; the trace keeps it
+    // for failed calls too, so a reduction that never happened stays visible.
+    constexpr std::size_t kInEcx = 2;
+    const auto* asked = dynamic_cast<const SimObject*>(inParams);
+    const std::optional<std::uint32_t> wlanState =
+        asked != nullptr && asked->kind() == Kind::kInParameters ? asked->inputs()[kInEcx] : std::nullopt;
+    world()->trace.FirmwareStart(wlanState);
+    const HResult result = Call(objectPath, method, inParams, outParams);
+    world()->trace.FirmwareEnd(wlanState, result);
+    return result;
+  }
+
+ private:
+  HResult Call(const WmiValue& objectPath, const WmiText* method, const WbemClassObject* inParams,
+               std::unique_ptr<WbemClassObject>& outParams) noexcept {
     return Guarded([&]() -> HResult {
       if (auto code = world()->faults.Check("ExecMethod")) return *code;
       const auto* path = dynamic_cast<const SimValue*>(&objectPath);
@@ -356,8 +372,8 @@ class SimLocator final : public WbemLocator, ComObject {
 
 }  // namespace
 
-SimWmi::SimWmi(FaultTable& faults, Scheduler& scheduler, FirmwareSpec firmware)
-    : world_(std::make_shared<World>(faults, scheduler, firmware)) {}
+SimWmi::SimWmi(FaultTable& faults, Scheduler& scheduler, FirmwareSpec firmware, TraceLog& trace)
+    : world_(std::make_shared<World>(faults, scheduler, firmware, trace)) {}
 
 SimWmi::~SimWmi() = default;
 

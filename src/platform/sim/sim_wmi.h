@@ -6,7 +6,8 @@
 // GetObject, GetMethod, SpawnInstance, Put, Get, ExecMethod); a fault makes it answer that code
 // and give no object. Apartments are those of platform/sim/apartments.h. Every object handed
 // out is a CountedObject. Object names and property names compare without regard to case, as
-// WMI compares them.
+// WMI compares them. Each ExecMethod call is traced when it reaches the firmware and when it
+// returns, with the WLAN state it asked for and its result.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +20,7 @@
 #include "platform/sim/fault_table.h"
 #include "platform/sim/scenario.h"
 #include "platform/sim/scheduler.h"
+#include "platform/sim/trace_log.h"
 #include "wlan_power/wmi_service.h"
 
 namespace korvi::sim {
@@ -48,7 +50,7 @@ struct FirmwareCall {
 
 class SimWmi final : public wlan_power::WmiPlatform {
  public:
-  SimWmi(FaultTable& faults, Scheduler& scheduler, FirmwareSpec firmware);
+  SimWmi(FaultTable& faults, Scheduler& scheduler, FirmwareSpec firmware, TraceLog& trace = TraceLog::Discarding());
   ~SimWmi() override;
   SimWmi(const SimWmi&) = delete;
   SimWmi& operator=(const SimWmi&) = delete;

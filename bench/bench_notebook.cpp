@@ -1,0 +1,59 @@
+#include "bench_notebook.h"
+
+#include <stdexcept>
+#include <string>
+
+#include "cellular/modem_platform.h"
+#include "controller/service.h"
+#include "os/os_platform.h"
+#include "wlan_power/wmi_service.h"
+
+namespace korvi::bench {
+
+BenchNotebook::BenchNotebook(std::int64_t firmwareMs)
+    : scheduler_(1.0),
+      // The debug channel costs what a file write costs, and goes nowhere.
+      debug_(sim::DebugSink::OpenFile("/dev/null")),
+      simOs_(faults_, scheduler_, *debug_),
+      watchedOs_(simOs_),
+      simWmi_(faults_, scheduler_, sim::FirmwareSpec{true, firmwareMs}),
+      timedWmi_(simWmi_) {}
+
+BenchNotebook::~BenchNotebook() {
+  if (service_.joinable()) {
+    watchedOs_.EndLoopAfter(watchedOs_.Signals());
+    service_.join();
+  }
+  if (!finished_) {
+    scheduler_.Stop();
+    modem_.Shutdown();
+    controller::ReleaseProcessObjects();
+  }
+}
+
+void BenchNotebook::StartService() {
+  os::UsePlatform(watchedOs_);
+  cellular::UsePlatform(modem_);
+  wlan_power::UsePlatform(timedWmi_);
+  scheduler_.Start();
+  service_ = std::thread([this] {
+    exitCode_ = controller::RunService();
+    watchedOs_.ServiceReturned();
+  });
+  if (!watchedOs_.AwaitWait(1, kPatience) || !modem_.Monitoring()) {
+    throw std::runtime_error("the service did not start monitoring");
+  }
+}
+
+int BenchNotebook::FinishService() {
+  watchedOs_.EndLoopAfter(watchedOs_.Signals());
+  if (service_.joinable()) service_.join();
+  // As the binary ends: the platform's thread first, then the process-wide objects.
+  scheduler_.Stop();
+  modem_.Shutdown();
+  controller::ReleaseProcessObjects();
+  finished_ = true;
+  return exitCode_;
+}
+
+}  // namespace korvi::bench

@@ -1,0 +1,90 @@
+// Storm: a burst of notifications as fast as one platform thread can deliver them, into the
+// real handler and loop, with the firmware answering at once or taking its time. The loop is
+// meant to collapse whatever arrives during a firmware call into one wake-up, and its last
+// firmware call must ask for the power that the last notification calls for; the run checks
+// that from the firmware's own record and fails loudly when it does not hold.
+#include <string>
+
+#include "bench_notebook.h"
+#include "benchmarks.h"
+#include "thread_activity.h"
+
+namespace korvi::bench {
+namespace {
+
+// InECX and InEDX of ExecINT: 1 normal power, 2 reduced.
+constexpr std::uint32_t kNormal = 1;
+constexpr std::uint32_t kReduced = 2;
+
+const char* PowerName(std::uint32_t value) {
+  return value == kNormal ? "normal" : value == kReduced ? "reduced" : "unknown";
+}
+
+void CheckLastCall(const BenchNotebook& notebook, bool lastTransmitting) {
+  const auto calls = notebook.firmware().Calls();
+  if (calls.empty()) throw CheckFailed("no firmware call reached the firmware");
+  const std::uint32_t wanted = lastTransmitting ? kReduced : kNormal;
+  const auto& last = calls.back();
+  if (last.inputs[2] != wanted || last.inputs[3] != wanted) {
+    throw CheckFailed(std::string("the last notification said ") + (lastTransmitting ? "transmitting" : "not transmitting") +
+                      ", so the last firmware call should ask for " + PowerName(wanted) + " power, but it asked for " +
+                      PowerName(last.inputs[2]) + " (InECX " + std::to_string(last.inputs[2]) + ", InEDX " +
+                      std::to_string(last.inputs[3]) + ")");
+  }
+}
+
+}  // namespace
+
+void RunStorm(const Options& options, Report& report) {
+  const std::int64_t count = options.Count("notifications", 1'000'000, 1);
+  const std::int64_t firmwareMs = options.Count("firmware-ms", 0, 0);
+  // The states alternate so that every notification is a change; the last one says
+  // "transmitting" unless asked otherwise, the ending whose loss would leave the WLAN at
+  // full power beside a transmitting modem.
+  const std::int64_t endsTransmitting = options.Count("ends-transmitting", 1, 0);
+  if (endsTransmitting > 1) throw UsageError("storm: --ends-transmitting: expected 0 or 1");
+  const bool lastState = endsTransmitting == 1;
+  auto stateOf = [&](std::int64_t i) { return ((count - 1 - i) % 2 == 0) == lastState; };
+
+  BenchNotebook notebook(firmwareMs);
+  notebook.StartService();
+
+  const auto began = std::chrono::steady_clock::now();
+  for (std::int64_t i = 0; i < count; ++i) {
+    if (!notebook.modem().Notify(stateOf(i))) throw CheckFailed("monitoring stopped during the storm");
+  }
+  const auto delivered = std::chrono::steady_clock::now();
+  const int exitCode = notebook.FinishService();
+  const auto ended = notebook.os().EndedAt();
+
+  if (exitCode != 0) throw CheckFailed("the service ended with exit code " + std::to_string(exitCode));
+  if (notebook.modem().HandlerFailures() != 0) {
+    throw CheckFailed(std::to_string(notebook.modem().HandlerFailures()) + " handler calls answered a failure");
+  }
+  if (notebook.os().Signals() != count) {
+    throw CheckFailed(FormatCount(count) + " notifications signalled the loop's event " +
+                      FormatCount(notebook.os().Signals()) + " times");
+  }
+  const auto reached = static_cast<std::int64_t>(notebook.firmware().Calls().size());
+  if (reached != notebook.wmi().Count(TimedWmi::Moment::kCallStart)) {
+    throw CheckFailed(FormatCount(notebook.wmi().Count(TimedWmi::Moment::kCallStart)) + " firmware calls started but " + FormatCount(reached) +
+                      " reached the firmware");
+  }
+  CheckLastCall(notebook, lastState);
+
+  auto perSecond = [&](std::chrono::steady_clock::time_point end) {
+    const double seconds = std::chrono::duration<double>(end - began).count();
+    return seconds > 0.0 ? FormatCount(static_cast<std::int64_t>(static_cast<double>(count) / seconds)) : "n/a";
+  };
+  const std::string name = "Storm, firmware " + (firmwareMs == 0 ? std::string("at once") : std::to_string(firmwareMs) + " ms");
+  report.Row(name, "notifications delivered", FormatCount(count));
+  report.Row(name, "notifications handled per second (to the last firmware call's end)", perSecond(ended));
+  report.Row(name, "notifications delivered per second (the platform thread alone)", perSecond(delivered));
+  report.Row(name, "loop wake-ups", FormatCount(notebook.os().Wakeups()));
+  report.Row(name, "firmware calls", FormatCount(reached));
+  report.Row(name, "peak RSS", FormatKibibytes(PeakResidentKibibytes()));
+  report.Row(name, "last firmware call = last delivered state",
+             std::string("yes, checked (") + PowerName(lastState ? kReduced : kNormal) + " power)");
+}
+
+}  // namespace korvi::bench

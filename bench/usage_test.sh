@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# korvi-bench given unusable options: exit code 2, one line on standard error that names what
+# is wrong, nothing on standard output.
+set -u
+bench=$1
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+failures=0
+
+expect() {  # expect "<text the error must contain>" args...
+  local want=$1
+  shift
+  "$bench" "$@" >"$scratch/out" 2>"$scratch/err"
+  local code=$?
+  local lines
+  lines=$(wc -l <"$scratch/err")
+  if [ "$code" -ne 2 ] || [ "$lines" -ne 1 ] || [ -s "$scratch/out" ] || ! grep -qF -- "$want" "$scratch/err"; then
+    echo "korvi-bench $*: exit code $code, $lines lines on stderr, wanted exit code 2 and one line with: $want" >&2
+    sed 's/^/  stderr: /' "$scratch/err" >&2
+    sed 's/^/  stdout: /' "$scratch/out" >&2
+    failures=$((failures + 1))
+  fi
+}
+
+expect "korvi-bench: expected a benchmark"
+expect 'unknown benchmark "nonsense"' nonsense
+expect 'storm: --notifications: expected a whole number of at least 1, got "many"' storm --notifications many
+expect 'storm: --notifications: expected a whole number of at least 1, got "0"' storm --notifications 0
+expect 'storm: --notifications: expected a whole number of at least 1, got "99999999999999999999"' storm --notifications 99999999999999999999
+expect 'storm: --firmware-ms: expected a whole number of at least 0, got "-1"' storm --firmware-ms -1
+expect 'storm: --ends-transmitting: expected 0 or 1' storm --ends-transmitting 2
+expect 'storm: unknown option "--speed"' storm --speed 3
+expect 'reaction: unknown option "5"' reaction 5
+expect 'idle: --seconds: expected a value after it' idle --seconds
+expect 'idle: --seconds: expected seconds above 0 and at most 3600, got "0"' idle --seconds 0
+expect 'idle: --seconds: expected seconds above 0 and at most 3600, got "nan"' idle --seconds nan
+expect 'startup: --binary: required' startup
+expect 'startup: /nonexistent/korvi-sar: cannot start' startup --binary /nonexistent/korvi-sar
+expect 'default-scenario: --binary: required' default-scenario
+expect 'default-scenario: unknown option "--runs"' default-scenario --runs 3
+
+exit $((failures > 0))

@@ -1,0 +1,56 @@
+// The run's trace: every record is stamped, written to the trace file (when one was asked
+// for) and folded into the figures at exit, all under one lock, so the file's order is the
+// order of the stamps and the figures come from exactly the records the file holds.
+//
+// The lock is a leaf: nothing is called under it but the clock and the file. The places
+// that record are the scheduler's platform thread (modem edges, notifications) and the
+// service's main thread (wake-ups, firmware calls); the scheduler's gating already orders
+// them, and recording adds no wait to either.
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+#include "platform/sim/run_figures.h"
+#include "platform/sim/scheduler.h"
+#include "platform/sim/trace_file.h"
+#include "platform/sim/trace_record.h"
+
+namespace korvi::sim {
+
+class TraceLog {
+ public:
+  // file empty: the records only feed the figures.
+  TraceLog(const Scheduler& clock, std::unique_ptr<TraceFile> file);
+  // A log that keeps nothing, for platform parts put together without a notebook (unit
+  // tests, benchmarks, the Wine providers); the notebook always passes its own.
+  static TraceLog& Discarding() noexcept;
+
+  void Run(double speed) noexcept;
+  void Transmission(bool transmitting, std::int64_t scenarioMs) noexcept;
+  void Notification(bool transmitting, std::int32_t handlerResult) noexcept;
+  void Wake(std::uint32_t waitResult) noexcept;
+  void FirmwareStart(std::optional<std::uint32_t> wlanState) noexcept;
+  void FirmwareEnd(std::optional<std::uint32_t> wlanState, std::int32_t result) noexcept;
+  void RadioOff(RadioOffCause cause) noexcept;
+  void RadioOn() noexcept;
+  void Exit(int code) noexcept;
+
+  // The figures so far, and a line about the trace file if writing it failed.
+  void WriteSummary(std::ostream& out) const;
+
+ private:
+  TraceLog() = default;
+  void Record(TraceRecord record) noexcept;
+
+  const Scheduler* clock_ = nullptr;  // null: discarding
+  mutable std::mutex mutex_;
+  std::unique_ptr<TraceFile> file_;
+  RunFigures figures_;
+  bool lost_ = false;  // a record could not be made (memory ran out)
+};
+
+}  // namespace korvi::sim

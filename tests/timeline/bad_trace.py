@@ -1,0 +1,74 @@
+#!/usr/bin/python3
+"""Bad traces given to korvi-timeline: exit code 2, one line on stderr naming the file and
+the line (or the file alone when it has no lines), no picture, and never a traceback.
+
+    bad_trace.py TOOL WORK_DIR
+"""
+
+import os
+import subprocess
+import sys
+
+RUN = '{"t_sim_us":0,"t_wall_us":0,"event":"run","speed":5,"version":1}'
+TX = '{"t_sim_us":10,"t_wall_us":2,"event":"tx","transmitting":true,"scenario_ms":0}'
+EXIT = '{"t_sim_us":20,"t_wall_us":4,"event":"exit","code":0}'
+
+# name, file content (bytes), the stderr line expected after "korvi-timeline: <file>"
+CASES = [
+    ("empty", b"", ": empty trace (no records)"),
+    ("not_json", (RUN + "\n{\"t_sim_us\":1,\n").encode(), ":2: not valid JSON: Expecting property name enclosed in double quotes"),
+    ("not_an_object", (RUN + "\n[1,2]\n").encode(), ":2: expected a JSON object"),
+    ("no_stamp", (RUN + '\n{"t_wall_us":1,"event":"wake","result":"0x00000000"}\n').encode(), ":2: t_sim_us: missing"),
+    ("negative_stamp", (RUN + '\n{"t_sim_us":-5,"t_wall_us":1,"event":"radio_on"}\n').encode(),
+     ":2: t_sim_us: expected a non-negative integer, got -5"),
+    ("huge_stamp", (RUN + '\n{"t_sim_us":' + "9" * 30 + ',"t_wall_us":1,"event":"radio_on"}\n').encode(),
+     ":2: t_sim_us: expected a non-negative integer, got " + "9" * 30),
+    ("bool_stamp", (RUN + '\n{"t_sim_us":true,"t_wall_us":1,"event":"radio_on"}\n').encode(),
+     ":2: t_sim_us: expected a non-negative integer, got true"),
+    ("unknown_event", (RUN + '\n{"t_sim_us":5,"t_wall_us":1,"event":"party"}\n').encode(),
+     ':2: event: unknown event "party"; expected one of run, tx, notify, wake, firmware_start, firmware_end, '
+     "radio_off, radio_on, exit"),
+    ("wrong_type", (RUN + '\n{"t_sim_us":5,"t_wall_us":1,"event":"tx","transmitting":"yes","scenario_ms":0}\n').encode(),
+     ':2: transmitting: expected true or false, got "yes"'),
+    ("missing_field", (RUN + '\n{"t_sim_us":5,"t_wall_us":1,"event":"firmware_end","wlan_state":2}\n').encode(),
+     ":2: result: missing for a firmware_end record"),
+    ("bad_code", (RUN + '\n{"t_sim_us":5,"t_wall_us":1,"event":"wake","result":"0x0"}\n').encode(),
+     ':2: result: expected a result code "0x" and 8 hex digits, got "0x0"'),
+    ("unknown_key", (RUN + '\n{"t_sim_us":5,"t_wall_us":1,"event":"radio_on","why":1}\n').encode(),
+     ":2: why: unknown key for a radio_on record"),
+    ("back_in_time", (RUN + "\n" + TX + '\n{"t_sim_us":9,"t_wall_us":3,"event":"radio_on"}\n').encode(),
+     ":3: t_sim_us goes back in time (9 after 10)"),
+    ("run_not_first", (TX + "\n" + RUN + "\n").encode(), ":1: expected the run record first, got tx"),
+    ("after_exit", (RUN + "\n" + EXIT + "\n" + TX.replace(":10,", ":30,") + "\n").encode(),
+     ":3: a tx record after the exit record of line 2"),
+    ("blank_line", (RUN + "\n\n" + EXIT + "\n").encode(), ":2: empty line"),
+    ("not_utf8", (RUN + "\n").encode() + b'{"t_sim_us":5,"event":"\xff"}\n', ":2: not valid UTF-8"),
+    ("deeply_nested", (RUN + "\n" + "[" * 200000 + "]" * 200000 + "\n").encode(), ":2: not valid JSON: too deeply nested"),
+]
+
+
+def main(tool, work):
+    os.makedirs(work, exist_ok=True)
+    failures = []
+    for name, content, expected in CASES + [("missing_file", None, ": cannot read the file: No such file or directory")]:
+        path = os.path.join(work, name + ".trace")
+        picture = os.path.join(work, name + ".svg")
+        for stale in (path, picture):
+            if os.path.exists(stale):
+                os.remove(stale)
+        if content is not None:
+            with open(path, "wb") as out:
+                out.write(content)
+        run = subprocess.run([tool, path, "-o", picture], capture_output=True, timeout=60)
+        stderr = run.stderr.decode("utf-8", "replace")
+        wanted = f"korvi-timeline: {path}{expected}\n"
+        if run.returncode != 2 or stderr != wanted or os.path.exists(picture):
+            failures.append(f"{name}: exit {run.returncode}, picture written: {os.path.exists(picture)}, "
+                            f"stderr {stderr!r}, expected {wanted!r}")
+    for failure in failures:
+        print(failure)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(*sys.argv[1:3]))
