@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs, by Debian package name, everything that building and testing korvi-sar needs.
 set -euo pipefail
-packages=(cmake make g++ googletest libgtest-dev nlohmann-json3-dev python3 g++-mingw-w64-x86-64-posix wine64)
+packages=(cmake make g++ googletest libgtest-dev nlohmann-json3-dev python3
+          # the Windows build, cross-compiled and run under Wine
+          g++-mingw-w64-x86-64-posix wine64)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

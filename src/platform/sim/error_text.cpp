@@ -6,6 +6,7 @@ std::wstring ErrorText(std::int32_t code) {
   switch (static_cast<std::uint32_t>(code)) {
     case 0x80004001: return L"Not implemented";
     case 0x80004003: return L"Invalid pointer";
+    case 0x80004004: return L"Operation aborted";
     case 0x80004005: return L"Unspecified error";
     case 0x8000000E: return L"A method was called at an unexpected time.";
     case 0x80040154: return L"Class not registered";

@@ -427,4 +427,18 @@ std::int64_t SimWmi::ReleasesWithoutCom() const {
   return world_->releasesWithoutCom;
 }
 
+std::unique_ptr<WmiText> MakeSimText(std::wstring_view text) { return std::make_unique<SimText>(text); }
+
+std::unique_ptr<WmiValue> MakeSimTextValue(std::wstring_view text) { return std::make_unique<SimValue>(text); }
+
+std::optional<std::wstring> SimValueText(const WmiValue& value) {
+  const auto* simValue = dynamic_cast<const SimValue*>(&value);
+  return simValue != nullptr ? simValue->text() : std::nullopt;
+}
+
+std::optional<std::uint32_t> SimValueNumber(const WmiValue& value) {
+  const auto* simValue = dynamic_cast<const SimValue*>(&value);
+  return simValue != nullptr ? simValue->number() : std::nullopt;
+}
+
 }  // namespace korvi::sim

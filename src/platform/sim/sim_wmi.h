@@ -12,6 +12,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/sim/fault_table.h"
@@ -72,5 +75,13 @@ class SimWmi final : public wlan_power::WmiPlatform {
  private:
   std::shared_ptr<World> world_;
 };
+
+// For the fake COM providers of the Wine test bed, which carry texts and values across a real
+// COM boundary: a text or value as the simulated service makes it (no fault check, since the
+// caller's own SysAllocString was already counted), and what a value holds.
+std::unique_ptr<wlan_power::WmiText> MakeSimText(std::wstring_view text);
+std::unique_ptr<wlan_power::WmiValue> MakeSimTextValue(std::wstring_view text);
+std::optional<std::wstring> SimValueText(const wlan_power::WmiValue& value);
+std::optional<std::uint32_t> SimValueNumber(const wlan_power::WmiValue& value);
 
 }  // namespace korvi::sim

@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# Runs the Windows build's korvi-sar.exe over one scenario under Wine, through the
+# debug-output monitor, and compares its standard output (CRLF folded to LF), its debug
+# messages and its exit code (low 8 bits, all that Wine passes on) with the same expected
+# files the Linux end-to-end tests use. Standard error is not compared: in the Linux build it
+# carries the simulated notebook's own summary.
+#
+#   run_scenario.sh WINE_RUN MONITOR.exe KORVI_SAR.exe SCENARIO EXPECTED_DIR WORK_DIR SKIP_LIST
+#
+# KORVI_SAR.exe is the copy in the test bed, beside the manifest that activates the fake
+# providers. SKIP_LIST names scenarios that are not run (the runner says why and ends with 77,
+# which CTest counts as skipped) and those whose debug channel is not compared.
+set -u
+if [ $# -ne 7 ]; then
+  echo "usage: run_scenario.sh WINE_RUN MONITOR.exe KORVI_SAR.exe SCENARIO EXPECTED_DIR WORK_DIR SKIP_LIST" >&2
+  exit 2
+fi
+wine_run=$1 monitor=$2 binary=$3 scenario=$4 expected_dir=$5 work=$6 skip_list=$7
+readonly kSkipped=77
+name=$(basename "$scenario" .json)
+for file in "$scenario" "$skip_list"; do
+  [ -f "$file" ] || { echo "run_scenario.sh: no such file: $file" >&2; exit 2; }
+done
+
+# The scenario's line in the skip list, if any: "NAME KIND REASON".
+read -r skip_kind reason < <(awk -v name="$name" '$1 == name { $1 = ""; sub(/^ +/, ""); print; exit }' "$skip_list")
+case "${skip_kind:-}" in
+  "") ;;
+  skip)
+    echo "$name: skipped under Wine: $reason"
+    exit $kSkipped ;;
+  no-debug)
+    echo "$name: the debug channel is not compared under Wine: $reason" ;;
+  *)
+    echo "run_scenario.sh: $skip_list: $name: unknown kind \"$skip_kind\" (skip or no-debug)" >&2
+    exit 2 ;;
+esac
+
+windows_path() { local p; p=$(realpath -m "$1"); printf 'Z:%s' "${p//\//\\}"; }
+
+mkdir -p "$work"
+out="$work/$name"
+rm -f "$out.raw-stdout" "$out.stdout" "$out.debug" "$out.stderr" "$out.exit"
+
+# Simulated time runs on while the service's main thread works, and under Wine that work costs
+# far more real time than on Linux; at a scenario's full speed a busy machine sees later
+# timeline items come due in a burst. Ten times slower keeps the order of events (which is all
+# the expected files depend on) on a loaded machine too.
+export KORVI_WINE_SLOWDOWN=${KORVI_WINE_SLOWDOWN:-10}
+
+# The child reads the scenario itself (the fake providers live in its process), so the path
+# must be one Wine resolves: Z: is the Unix root.
+env -u KORVI_DEBUG_LOG KORVI_SIM_SCENARIO="$(windows_path "$scenario")" \
+  "$wine_run" "$monitor" "$(windows_path "$out.debug")" "$binary" >"$out.raw-stdout" 2>"$out.stderr"
+code=$?
+echo $code >"$out.exit"
+perl -pe 's/\r\n/\n/g' "$out.raw-stdout" >"$out.stdout"
+
+# The one answer in which Wine's COM differs from Windows': Windows gives RPC_E_TOO_LATE
+# (0x80010119) for every CoInitializeSecurity after the first in a process, Wine 8 gives 0 at
+# every call. So every WLAN request after the first reports that failure on a notebook and
+# not under Wine; the expected standard output loses exactly that report. The debug channel
+# does not carry it.
+perl -0pe 's/CoInitializeSecurity returned 0x80010119:\n\[-\] Err: CoInitializeSecurity//g' \
+  "$expected_dir/$name.stdout" >"$out.expected-stdout"
+
+status=0
+compare() {  # kind, expected file, actual file
+  if ! cmp -s "$2" "$3"; then
+    echo "$name: $1 differs from $2:"
+    diff <(cat -A "$2") <(cat -A "$3") | head -40
+    status=1
+  fi
+}
+for kind in stdout debug exit; do
+  if [ ! -f "$expected_dir/$name.$kind" ]; then
+    echo "missing expected file: $expected_dir/$name.$kind"
+    exit 1
+  fi
+done
+compare stdout "$out.expected-stdout" "$out.stdout"
+[ "${skip_kind:-}" = no-debug ] || compare debug "$expected_dir/$name.debug" "$out.debug"
+expected_code=$(($(cat "$expected_dir/$name.exit") & 255))
+if [ "$code" -ne "$expected_code" ]; then
+  echo "$name: exit code $code, expected $expected_code"
+  status=1
+fi
+if [ $status -ne 0 ] && [ -s "$out.stderr" ]; then
+  echo "$name: stderr (not compared):"
+  head -20 "$out.stderr"
+fi
+exit $status
