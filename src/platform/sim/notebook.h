@@ -36,6 +36,13 @@ class Notebook {
   // notifications, the platform objects still held, and the figures made from the trace.
   void WriteSummary(std::ostream& out) const;
 
+  // The parts, for a host that serves them to the service itself (the Windows test bed's fake
+  // providers) rather than through the seams.
+  FaultTable& faults() noexcept { return faults_; }
+  SimOs& os() noexcept { return os_; }
+  SimModemPlatform& modem() noexcept { return modem_; }
+  SimWmi& wmi() noexcept { return wmi_; }
+
  private:
   FaultTable faults_;
   Scheduler scheduler_;

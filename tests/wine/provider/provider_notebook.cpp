@@ -10,7 +10,6 @@
 #include <string>
 
 #include "default_scenario.h"
-#include "platform/sim/object_count.h"
 #include "platform/sim/scenario_file.h"
 
 namespace korvi::fake {
@@ -82,41 +81,19 @@ ProviderNotebook& ProviderNotebook::Get() {
 
 ProviderNotebook* ProviderNotebook::IfMade() noexcept { return made.load(std::memory_order_acquire); }
 
+// The service's debug messages go out through the real OutputDebugStringW, so the
+// notebook's own sink stays silent here. Start installs the simulated seams in this DLL's own
+// copy of the seam slots, which nothing here reads.
 ProviderNotebook::ProviderNotebook(const sim::Scenario& scenario)
-    : faults_(scenario.faults),
-      scheduler_(scenario.speed),
-      debug_(std::make_unique<NoDebugSink>()),
-      os_(faults_, scheduler_, *debug_),
-      modem_(scenario.modem, faults_, scheduler_),
-      wmi_(faults_, scheduler_, scenario.firmware) {
-  modem_.Schedule(scenario.timeline);
-  scheduler_.Start();
+    : notebook_(scenario, std::make_unique<NoDebugSink>()) {
+  notebook_.Start();
 }
 
-void ProviderNotebook::Stop() {
+void ProviderNotebook::Stop(int exitCode) {
   if (stopped_) return;
   stopped_ = true;
-  scheduler_.Stop();
-  modem_.Shutdown();
-}
-
-void ProviderNotebook::WriteSummary(std::ostream& out) const {
-  const auto calls = wmi_.Calls();
-  int normal = 0;
-  int reduced = 0;
-  for (const auto& call : calls) {
-    if (call.inputs[2] == 1) ++normal;
-    if (call.inputs[2] == 2) ++reduced;
-  }
-  const int state = wmi_.WlanState();
-  const char* power = state == 1 ? "normal" : state == 2 ? "reduced" : "untouched";
-  const auto counts = modem_.counts();
-  out << "korvi-sim: firmware calls: " << calls.size() << " (normal " << normal << ", reduced " << reduced
-      << "), WLAN power at exit: " << power << "\n";
-  out << "korvi-sim: notifications delivered: " << counts.notifications << ", handler failures: "
-      << counts.handlerFailures << "\n";
-  out << "korvi-sim: platform objects still held at exit: " << sim::CountedObject::Live()
-      << ", events still open: " << scheduler_.LiveEvents() << "\n";
+  notebook_.RecordExit(exitCode);
+  notebook_.Stop();
 }
 
 }  // namespace korvi::fake

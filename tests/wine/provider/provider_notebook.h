@@ -11,13 +11,7 @@
 
 #include <iosfwd>
 
-#include "platform/sim/debug_sink.h"
-#include "platform/sim/fault_table.h"
-#include "platform/sim/scenario.h"
-#include "platform/sim/scheduler.h"
-#include "platform/sim/sim_modem.h"
-#include "platform/sim/sim_os.h"
-#include "platform/sim/sim_wmi.h"
+#include "platform/sim/notebook.h"
 
 namespace korvi::fake {
 
@@ -30,28 +24,25 @@ class ProviderNotebook {
   // The notebook if it was made already, else null; never makes one.
   static ProviderNotebook* IfMade() noexcept;
 
-  sim::SimModemPlatform& modem() noexcept { return modem_; }
-  sim::SimWmi& wmi() noexcept { return wmi_; }
-  sim::FaultTable& faults() noexcept { return faults_; }
+  sim::SimModemPlatform& modem() noexcept { return notebook_.modem(); }
+  sim::SimWmi& wmi() noexcept { return notebook_.wmi(); }
+  sim::FaultTable& faults() noexcept { return notebook_.faults(); }
   // The kernel objects and sleeps of the service's main thread, on simulated time.
-  sim::SimOs& os() noexcept { return os_; }
+  sim::SimOs& os() noexcept { return notebook_.os(); }
 
-  // Stops the platform thread and drops every reference the platform holds. Idempotent.
-  void Stop();
+  // Traces the service's exit code, stops the platform thread and drops every reference the
+  // platform holds. Idempotent.
+  void Stop(int exitCode);
   // What the notebook saw, in the Linux build's words: firmware calls and the WLAN power they
-  // left, the notifications, and the platform objects (simulated and fake) still held.
-  void WriteSummary(std::ostream& out) const;
+  // left, the notifications, the platform objects (simulated and fake) still held, and the
+  // figures made from the trace.
+  void WriteSummary(std::ostream& out) const { notebook_.WriteSummary(out); }
 
  private:
   explicit ProviderNotebook(const sim::Scenario& scenario);
   static ProviderNotebook* Make();
 
-  sim::FaultTable faults_;
-  sim::Scheduler scheduler_;
-  std::unique_ptr<sim::DebugSink> debug_;
-  sim::SimOs os_;
-  sim::SimModemPlatform modem_;
-  sim::SimWmi wmi_;
+  sim::Notebook notebook_;
   bool stopped_ = false;
 };
 

@@ -202,7 +202,7 @@ BSTR WINAPI HookSysAllocStringLen(const OLECHAR* text, UINT length) {
 [[noreturn]] void __cdecl HookExit(int code) {
   if (ProviderNotebook* notebook = ProviderNotebook::IfMade()) {
     std::fflush(stdout);
-    notebook->Stop();
+    notebook->Stop(code);
     notebook->WriteSummary(std::cerr);
     std::cerr.flush();
   }
