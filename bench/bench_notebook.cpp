@@ -11,7 +11,7 @@
 namespace korvi::bench {
 
 BenchNotebook::BenchNotebook(std::int64_t firmwareMs)
-    : scheduler_(1.0),
+    : scheduler_(sim::Clock::kRealTime),
       // The debug channel costs what a file write costs, and goes nowhere.
       debug_(sim::DebugSink::OpenFile("/dev/null")),
       simOs_(faults_, scheduler_, *debug_),

@@ -78,8 +78,8 @@ void WatchedOs::Sleep(std::uint32_t milliseconds) noexcept { inner_.Sleep(millis
 void WatchedOs::WriteDebugOutput(const std::wstring& message) noexcept { inner_.WriteDebugOutput(message); }
 void WatchedOs::WriteConsole(std::string_view text) noexcept { inner_.WriteConsole(text); }
 
-WatchedOs::Clock::duration WatchedOs::RealTimeFor(std::chrono::milliseconds platformTime) const noexcept {
-  return inner_.RealTimeFor(platformTime);
+std::unique_ptr<os::CompletionSignal> WatchedOs::CreateCompletionSignal() noexcept {
+  return inner_.CreateCompletionSignal();
 }
 
 }  // namespace korvi::bench

@@ -30,7 +30,7 @@ class WatchedOs final : public os::OsPlatform {
   void Sleep(std::uint32_t milliseconds) noexcept override;
   void WriteDebugOutput(const std::wstring& message) noexcept override;
   void WriteConsole(std::string_view text) noexcept override;
-  Clock::duration RealTimeFor(std::chrono::milliseconds platformTime) const noexcept override;
+  std::unique_ptr<os::CompletionSignal> CreateCompletionSignal() noexcept override;
 
   // Blocks until the loop has begun its n-th wait (counting from 1), for at most `limit`; false
   // when the service returned first or the limit passed.

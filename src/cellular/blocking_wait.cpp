@@ -1,45 +1,33 @@
 #include "cellular/blocking_wait.h"
 
-#include <condition_variable>
-#include <mutex>
+#include <new>
+#include <utility>
 
 #include "os/os_platform.h"
 
 namespace korvi::cellular {
 namespace {
 
+// The platform holds this object while it may call it, and the signal lives inside it, so a
+// completion that comes after the waiter has given up sets a signal that is still alive.
 class CompletionWait final : public CompletionHandler {
  public:
-  void OnCompleted() noexcept override {
-    {
-      std::lock_guard lock(mutex_);
-      done_ = true;
-    }
-    // This object stays alive while the platform holds it, so waking after the unlock is safe.
-    completed_.notify_one();
-  }
-
+  explicit CompletionWait(std::unique_ptr<os::CompletionSignal> signal) noexcept : signal_(std::move(signal)) {}
+  void OnCompleted() noexcept override { signal_->Set(); }
   // False when the time-out passed first.
-  bool Wait(std::optional<std::chrono::milliseconds> timeout) {
-    std::unique_lock lock(mutex_);
-    if (!timeout) {
-      completed_.wait(lock, [this] { return done_; });
-      return true;
-    }
-    const auto deadline = std::chrono::steady_clock::now() + os::Platform().RealTimeFor(*timeout);
-    return completed_.wait_until(lock, deadline, [this] { return done_; });
-  }
+  bool Wait(std::optional<std::chrono::milliseconds> timeout) noexcept { return signal_->Wait(timeout); }
 
  private:
-  std::mutex mutex_;
-  std::condition_variable completed_;
-  bool done_ = false;
+  const std::unique_ptr<os::CompletionSignal> signal_;
 };
 
 }  // namespace
 
 void WaitForCompletion(AsyncInfo& operation, std::optional<std::chrono::milliseconds> timeout) {
-  auto handler = std::make_shared<CompletionWait>();
+  std::unique_ptr<os::CompletionSignal> signal = os::Platform().CreateCompletionSignal();
+  // A platform that cannot make a signal has run out of memory or handles.
+  if (!signal) throw std::bad_alloc();
+  auto handler = std::make_shared<CompletionWait>(std::move(signal));
   operation.SetCompleted(handler);
   if (!handler->Wait(timeout)) {
     throw PlatformError(kTimeout, L"The operation did not complete in time.");

@@ -1,9 +1,10 @@
 // Turns an asynchronous platform operation into a plain blocking call on the calling thread.
 //
-// The wait's state (done flag, lock, condition variable) lives in the reference-counted
-// completion handler, not on the waiter's stack: the platform keeps its own reference while
-// it calls the handler, so a waiter that has already returned (timed out, or woken by a
-// completion that raced it) frees nothing that the callback still touches.
+// The wait is a platform wait (the OS seam's completion signal), so its time-out is the
+// platform's own time: real on Windows, simulated on the simulated notebook. The signal lives
+// in the reference-counted completion handler, not on the waiter's stack: the platform keeps
+// its own reference while it calls the handler, so a waiter that has already returned (timed
+// out, or woken by a completion that raced it) frees nothing that the callback still touches.
 #pragma once
 
 #include <chrono>

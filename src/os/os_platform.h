@@ -5,6 +5,8 @@
 #include "os/platform_slot.h"
 #include <chrono>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,7 +18,19 @@ using EventHandle = void*;
 // Wait results, as the platform's wait call gives them.
 inline constexpr std::uint32_t kWaitObject0 = 0x00000000;
 inline constexpr std::uint32_t kWaitAbandoned = 0x00000080;
+inline constexpr std::uint32_t kWaitTimeout = 0x00000102;
 inline constexpr std::uint32_t kWaitFailed = 0xFFFFFFFF;
+
+// The end of one asynchronous platform operation, as a signal that the platform's completion
+// callback sets (from any thread) and one thread waits on. It is set once and stays set.
+class CompletionSignal {
+ public:
+  virtual ~CompletionSignal() = default;
+  virtual void Set() noexcept = 0;
+  // True once set; false when the time-out, in the platform's own time, passed first (none:
+  // no time-out).
+  virtual bool Wait(std::optional<std::chrono::milliseconds> timeout) noexcept = 0;
+};
 
 class OsPlatform {
  public:
@@ -38,10 +52,9 @@ class OsPlatform {
   // Writes text to standard output as one write.
   virtual void WriteConsole(std::string_view text) noexcept = 0;
 
-  // How long a duration of the platform's own time lasts on the steady clock. The real
-  // platform answers the duration itself; a simulated one may run faster.
-  virtual std::chrono::steady_clock::duration RealTimeFor(
-      std::chrono::milliseconds platformTime) const noexcept = 0;
+  // A new, unset completion signal; null when the platform could not make one. The wait on it
+  // is a platform wait: on a simulated notebook, simulated time passes while it lasts.
+  virtual std::unique_ptr<CompletionSignal> CreateCompletionSignal() noexcept = 0;
 };
 
 // The platform in use for the whole process; installed once, before the service starts.

@@ -11,6 +11,7 @@
 #include "platform/sim/apartments.h"
 #include "platform/sim/object_count.h"
 #include "platform/sim/sim_modem.h"
+#include "platform/sim/sim_os.h"
 #include "support/recording_os.h"
 
 namespace korvi {
@@ -19,17 +20,16 @@ namespace {
 using sim::CountedObject;
 using sim::Fault;
 
-constexpr double kSpeed = 1000.0;  // 30 s of platform time pass in 30 ms
-
 // A simulated modem installed behind the cellular seam, with the process-wide objects
 // obtained as start-up obtains them and released again at the end of each test.
 class ModemFixture : public ::testing::Test {
  protected:
   void Start(sim::ModemSpec spec = {}, std::vector<Fault> faults = {}) {
     baseline_ = CountedObject::Live();
-    os_.speed = kSpeed;
     faults_ = std::make_unique<sim::FaultTable>(std::move(faults));
-    scheduler_ = std::make_unique<sim::Scheduler>(kSpeed);
+    // Simulated time: the 30 s bound of the set command passes at once.
+    scheduler_ = std::make_unique<sim::Scheduler>();
+    os_.makeSignal = [this] { return std::make_unique<sim::SchedulerCompletionSignal>(*scheduler_); };
     modem_ = std::make_unique<sim::SimModemPlatform>(spec, *faults_, *scheduler_);
     cellular::UsePlatform(*modem_);
     scheduler_->Start();
@@ -140,6 +140,7 @@ TEST_F(InitSarTest, AModemThatNeverAnswersTimesOutAsAPlatformError) {
   spec.commandMs = std::nullopt;
   Start(spec);
   EXPECT_EQ(cellular::InitSAR(), 1u);
+  EXPECT_EQ(scheduler_->NowMs(), 30000) << "the wait is bounded at 30 s of platform time";
   EXPECT_EQ(os_.Console(), "");
 }
 
@@ -148,7 +149,8 @@ TEST_F(InitSarTest, AnAnswerAfterTheTimeOutTouchesNothingThatIsGone) {
   spec.commandMs = 40000;  // 10 s of platform time after the 30 s time-out
   Start(spec);
   EXPECT_EQ(cellular::InitSAR(), 1u);
-  std::this_thread::sleep_for(os_.RealTimeFor(std::chrono::milliseconds(20000)));
+  scheduler_->ParkFor(20000);  // the answer comes while this thread is parked
+  EXPECT_EQ(scheduler_->NowMs(), 50000);
   EXPECT_EQ(os_.Console(), "");
 }
 

@@ -213,7 +213,7 @@ TEST_F(TraceFileTest, RecordsFromTwoThreadsAreAllWrittenInStampOrder) {
   constexpr int kPerThread = 400;
   const std::string path = (dir_ / "run.trace").string();
   {
-    Scheduler clock(50.0);
+    Scheduler clock;
     TraceLog trace(clock, TraceFile::Open(path));
     std::thread platform([&] {
       for (int i = 0; i < kPerThread; ++i) trace.Notification(i % 2 == 0, 0);

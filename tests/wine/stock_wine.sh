@@ -22,9 +22,6 @@ case $mode in
   *) usage ;;
 esac
 
-# The same slower simulated time as the scenario runner, for the same reason (run_scenario.sh).
-export KORVI_WINE_SLOWDOWN=${KORVI_WINE_SLOWDOWN:-10}
-
 windows_path() { local p; p=$(realpath -m "$1"); printf 'Z:%s' "${p//\//\\}"; }
 mkdir -p "$work"
 out="$work/$mode"

@@ -1,5 +1,6 @@
 #include "platform/sim/notebook.h"
 
+#include <cstdio>
 #include <ostream>
 
 #include "cellular/modem_platform.h"
@@ -9,9 +10,10 @@
 
 namespace korvi::sim {
 
-Notebook::Notebook(const Scenario& scenario, std::unique_ptr<DebugSink> debug, std::unique_ptr<TraceFile> traceFile)
+Notebook::Notebook(const Scenario& scenario, std::unique_ptr<DebugSink> debug, std::unique_ptr<TraceFile> traceFile,
+                   Clock clock)
     : faults_(scenario.faults),
-      scheduler_(scenario.speed),
+      scheduler_(clock, scenario.speed),
       trace_(scheduler_, std::move(traceFile)),
       speed_(scenario.speed),
       debug_(std::move(debug)),
@@ -28,6 +30,9 @@ void Notebook::Start() {
   wlan_power::UsePlatform(wmi_);
   trace_.Run(speed_);
   modem_.Schedule(timeline_);
+  // What the service wrote reaches the console whenever the notebook waits on the world
+  // outside it: a person watching, or a reader of the pipe, sees it then, not only at exit.
+  scheduler_.OnIdle([] { std::fflush(stdout); });
   scheduler_.Start();
 }
 

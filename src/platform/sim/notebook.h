@@ -19,12 +19,18 @@ namespace korvi::sim {
 
 class Notebook {
  public:
-  // traceFile empty: no trace file; the records still make the figures at exit.
-  Notebook(const Scenario& scenario, std::unique_ptr<DebugSink> debug, std::unique_ptr<TraceFile> traceFile = nullptr);
+  // traceFile empty: no trace file; the records still make the figures at exit. The virtual
+  // clock is the notebook's own; the real-time one serves a host whose service waits on real
+  // kernel objects (the Windows build's own events and sleeps), which the scheduler cannot see.
+  Notebook(const Scenario& scenario, std::unique_ptr<DebugSink> debug, std::unique_ptr<TraceFile> traceFile = nullptr,
+           Clock clock = Clock::kVirtual);
   ~Notebook();
   Notebook(const Notebook&) = delete;
   Notebook& operator=(const Notebook&) = delete;
 
+  // Paces the run for a person watching: simulated time then takes 1/speed as long in real
+  // time. Changes no output. Call before Start.
+  void PaceInRealTime() noexcept { scheduler_.PaceInRealTime(); }
   // Installs the platforms and starts simulated time and the timeline.
   void Start();
   // Traces the end of the service with its exit code; called as soon as the service returns.

@@ -20,7 +20,8 @@ namespace {
 // reported.
 using Json = nlohmann::ordered_json;
 
-// Every simulated duration becomes real time as ms / speed, then steady-clock nanoseconds in
+// In a paced run and on the real-time clock, a simulated duration becomes real time as
+// ms / speed, then steady-clock nanoseconds in
 // a 64-bit count; these bounds keep that (and the sums the simulator forms from it) far from
 // overflow: 1e9 ms / 0.001 is 1e18 ns, below 9.2e18.
 constexpr double kMinSpeed = 0.001;
@@ -354,34 +355,33 @@ Scenario ReadScenario(const Json& root) {
   return scenario;
 }
 
-// Watches the parser for a key that appears twice in one object, which the JSON library
-// would otherwise settle silently by keeping the last value. Remembers the first one's path.
-class DuplicateKeyWatch {
+// Reads the text a second time, as a stream of parser events, for a key that appears twice in
+// one object, which the JSON library would otherwise settle silently by keeping the last
+// value. Remembers the first one's path. (The library's parse callback would do the same
+// from one pass, but it walks the enclosing array at every object's end, which makes a long
+// timeline cost the square of its length.)
+class DuplicateKeyWatch final : public nlohmann::json_sax<Json> {
  public:
-  bool operator()(int /*depth*/, Json::parse_event_t event, Json& parsed) {
-    switch (event) {
-      case Json::parse_event_t::object_start:
-      case Json::parse_event_t::array_start:
-        CountElement();
-        frames_.push_back(Frame{event == Json::parse_event_t::object_start, {}, 0, {}});
-        break;
-      case Json::parse_event_t::object_end:
-      case Json::parse_event_t::array_end:
-        if (!frames_.empty()) frames_.pop_back();
-        break;
-      case Json::parse_event_t::key:
-        if (!frames_.empty() && parsed.is_string()) {
-          Frame& frame = frames_.back();
-          frame.key = parsed.get<std::string>();
-          if (!frame.keys.insert(frame.key).second && !duplicate_) duplicate_ = CurrentPath();
-        }
-        break;
-      case Json::parse_event_t::value:
-        CountElement();
-        break;
+  bool null() override { return Scalar(); }
+  bool boolean(bool) override { return Scalar(); }
+  bool number_integer(number_integer_t) override { return Scalar(); }
+  bool number_unsigned(number_unsigned_t) override { return Scalar(); }
+  bool number_float(number_float_t, const string_t&) override { return Scalar(); }
+  bool string(string_t&) override { return Scalar(); }
+  bool binary(binary_t&) override { return Scalar(); }
+  bool start_object(std::size_t) override { return Open(true); }
+  bool start_array(std::size_t) override { return Open(false); }
+  bool end_object() override { return Close(); }
+  bool end_array() override { return Close(); }
+  bool key(string_t& name) override {
+    if (!frames_.empty()) {
+      Frame& frame = frames_.back();
+      frame.key = name;
+      if (!frame.keys.insert(frame.key).second && !duplicate_) duplicate_ = CurrentPath();
     }
     return true;
   }
+  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override { return false; }
 
   const std::optional<std::string>& duplicate() const { return duplicate_; }
 
@@ -395,6 +395,19 @@ class DuplicateKeyWatch {
 
   void CountElement() {
     if (!frames_.empty() && !frames_.back().object) ++frames_.back().elements;
+  }
+  bool Scalar() {
+    CountElement();
+    return true;
+  }
+  bool Open(bool object) {
+    CountElement();
+    frames_.push_back(Frame{object, {}, 0, {}});
+    return true;
+  }
+  bool Close() {
+    if (!frames_.empty()) frames_.pop_back();
+    return true;
   }
 
   std::string CurrentPath() const {
@@ -428,7 +441,8 @@ Scenario ParseScenario(const std::string& jsonText, const std::string& sourceNam
   Json root;
   DuplicateKeyWatch watch;
   try {
-    root = Json::parse(jsonText, std::ref(watch));
+    root = Json::parse(jsonText);
+    Json::sax_parse(jsonText, &watch);
   } catch (const Json::exception& error) {
     throw ScenarioError(sourceName + ": not valid JSON: " + OneLine(error.what()));
   }

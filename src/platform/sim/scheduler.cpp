@@ -1,17 +1,70 @@
 #include "platform/sim/scheduler.h"
 
+#include <algorithm>
+
 #include "os/os_platform.h"
 
 namespace korvi::sim {
 
-Scheduler::Scheduler(double speed) : speed_(speed), start_(std::chrono::steady_clock::now()) {}
+Scheduler::Scheduler(Clock clock, double speed)
+    : clock_(clock), speed_(speed), start_(std::chrono::steady_clock::now()), paceFrom_(start_) {}
 
 Scheduler::~Scheduler() { Stop(); }
+
+void Scheduler::PaceInRealTime() noexcept {
+  std::lock_guard lock(mutex_);
+  paced_ = clock_ == Clock::kVirtual;
+}
+
+void Scheduler::OnIdle(std::function<void()> hook) {
+  std::lock_guard lock(mutex_);
+  idleHook_ = std::move(hook);
+}
+
+void Scheduler::Changed() {
+  handOvers_.fetch_add(1, std::memory_order_release);
+  changed_.notify_all();
+}
+
+void Scheduler::Resume() {
+  handOvers_.fetch_add(1, std::memory_order_release);
+  mainResume_.notify_all();
+}
+
+template <class Ready>
+void Scheduler::AwaitHandOver(std::unique_lock<std::mutex>& lock, std::condition_variable& condition, Ready ready) {
+  // A blocked thread of a virtual machine takes tens of microseconds to wake, and a run hands
+  // over between the two threads twice per notification; so the waiter first looks out for
+  // the other thread's hand-over for a little while, giving up its core meanwhile, and only
+  // then blocks. Only the speed depends on this, never the order.
+  constexpr int kRounds = 8;
+  constexpr int kLooks = 16;
+  for (int round = 0; round < kRounds && !ready(); ++round) {
+    const std::uint64_t seen = handOvers_.load(std::memory_order_acquire);
+    lock.unlock();
+    for (int look = 0; look < kLooks && handOvers_.load(std::memory_order_acquire) == seen; ++look) {
+      std::this_thread::yield();
+    }
+    lock.lock();
+  }
+  condition.wait(lock, ready);
+}
+
+bool Scheduler::RunIdleHook(std::unique_lock<std::mutex>& lock) {
+  if (!idleHook_ || !idleHookDue_) return false;
+  idleHookDue_ = false;
+  lock.unlock();
+  idleHook_();
+  lock.lock();
+  return true;
+}
 
 void Scheduler::Start() {
   std::lock_guard lock(mutex_);
   if (running_) return;
   running_ = true;
+  paceFrom_ = std::chrono::steady_clock::now();
+  paceFromMs_ = nowMs_.load(std::memory_order_relaxed);
   thread_ = std::thread([this] { Run(); });
 }
 
@@ -20,7 +73,8 @@ void Scheduler::Stop() {
   {
     std::lock_guard lock(mutex_);
     stopping_ = true;
-    changed_.notify_all();
+    Changed();
+    Resume();
   }
   if (thread_.joinable()) thread_.join();
   {
@@ -31,91 +85,156 @@ void Scheduler::Stop() {
 }
 
 std::int64_t Scheduler::NowMs() const noexcept {
+  if (clock_ == Clock::kVirtual) return nowMs_.load(std::memory_order_acquire);
   const std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - start_;
   return static_cast<std::int64_t>(elapsed.count() * speed_);
 }
 
 Scheduler::Stamp Scheduler::Now() const noexcept {
   const std::chrono::duration<double, std::micro> elapsed = std::chrono::steady_clock::now() - start_;
-  return Stamp{static_cast<std::int64_t>(elapsed.count() * speed_), static_cast<std::int64_t>(elapsed.count())};
-}
-
-std::chrono::steady_clock::duration Scheduler::RealTimeFor(std::chrono::milliseconds simulated) const noexcept {
-  const std::chrono::duration<double, std::milli> real(static_cast<double>(simulated.count()) / speed_);
-  return std::chrono::duration_cast<std::chrono::steady_clock::duration>(real);
+  const auto wallUs = static_cast<std::int64_t>(elapsed.count());
+  if (clock_ == Clock::kVirtual) return Stamp{nowMs_.load(std::memory_order_acquire) * 1000, wallUs};
+  return Stamp{static_cast<std::int64_t>(elapsed.count() * speed_), wallUs};
 }
 
 std::chrono::steady_clock::time_point Scheduler::RealDeadline(std::int64_t atMs) const noexcept {
-  return start_ + RealTimeFor(std::chrono::milliseconds(atMs));
+  const std::chrono::duration<double, std::milli> real(static_cast<double>(atMs) / speed_);
+  return start_ + std::chrono::duration_cast<std::chrono::steady_clock::duration>(real);
+}
+
+bool Scheduler::OnPlatformThread() const noexcept {
+  return platformThread_.load(std::memory_order_acquire) == std::this_thread::get_id();
 }
 
 void Scheduler::Post(std::int64_t atMs, std::function<void()> action, bool gated) {
   std::lock_guard lock(mutex_);
   if (stopping_) return;
-  items_.emplace(Key{atMs, posted_++}, Item{std::move(action), gated});
-  changed_.notify_all();
+  items_.emplace(Key{atMs, posted_++}, Item{std::move(action), gated || clock_ == Clock::kVirtual});
+  Changed();
 }
 
 void Scheduler::Run() {
+  platformThread_.store(std::this_thread::get_id(), std::memory_order_release);
   std::unique_lock lock(mutex_);
+  if (clock_ == Clock::kVirtual) {
+    RunVirtual(lock);
+  } else {
+    RunRealTime(lock);
+  }
+}
+
+void Scheduler::RunItem(std::unique_lock<std::mutex>& lock, std::multimap<Key, Item>::iterator it) {
+  Item item = std::move(it->second);
+  items_.erase(it);
+  delivering_ = item.gated;
+  lock.unlock();
+  item.action();
+  item.action = nullptr;  // release what the action held before taking the lock again
+  lock.lock();
+  delivering_ = false;
+  idleHookDue_ = true;
+  if (!mainParked_) Resume();  // the item let the main thread go on
+}
+
+bool Scheduler::AdvanceTo(std::unique_lock<std::mutex>& lock, std::int64_t atMs) {
+  const std::int64_t now = nowMs_.load(std::memory_order_relaxed);
+  if (atMs <= now) return true;
+  if (paced_) {
+    if (RunIdleHook(lock)) return false;
+    const std::chrono::duration<double, std::milli> real(static_cast<double>(atMs - paceFromMs_) / speed_);
+    const auto deadline = paceFrom_ + std::chrono::duration_cast<std::chrono::steady_clock::duration>(real);
+    // Only a signal from outside the notebook (or the end) can change the world meanwhile.
+    if (changed_.wait_until(lock, deadline, [&] { return stopping_ || !mainParked_; })) return false;
+    paceFrom_ = deadline;
+    paceFromMs_ = atMs;
+  }
+  nowMs_.store(atMs, std::memory_order_release);
+  return true;
+}
+
+void Scheduler::RunVirtual(std::unique_lock<std::mutex>& lock) {
   while (!stopping_) {
-    const bool mainParked = main_ != MainState::kRunning;
-    auto next = items_.end();
-    for (auto it = items_.begin(); it != items_.end(); ++it) {
-      if (!it->second.gated || mainParked) {
-        next = it;
-        break;
-      }
+    // Time stands still while the service works: nothing runs until it parks again.
+    if (!mainParked_) {
+      AwaitHandOver(lock, changed_, [this] { return mainParked_ || stopping_; });
+      continue;
     }
-    const bool mainWakeDue = main_ == MainState::kParkedUntil;
-    const bool wakeMainFirst = mainWakeDue && (next == items_.end() || mainWakeAtMs_ <= next->first.first);
-    if (!wakeMainFirst && next == items_.end()) {
+    const std::int64_t now = nowMs_.load(std::memory_order_relaxed);
+    const auto next = items_.begin();
+    const std::optional<std::int64_t> itemAt =
+        next == items_.end() ? std::nullopt : std::optional(std::max(next->first.first, now));
+    if (mainUntilMs_ && (!itemAt || *mainUntilMs_ <= *itemAt)) {
+      // The park ends first (first on a tie too): its sleep is over, or its wait timed out.
+      if (!AdvanceTo(lock, std::max(*mainUntilMs_, now))) continue;
+      mainParked_ = false;
+      idleHookDue_ = true;
+      Resume();
+      continue;
+    }
+    if (!itemAt) {
+      // Nothing will happen unless a thread outside the notebook signals the service.
+      if (RunIdleHook(lock)) continue;
       changed_.wait(lock);
       continue;
     }
-    const std::int64_t atMs = wakeMainFirst ? mainWakeAtMs_ : next->first.first;
-    if (std::chrono::steady_clock::now() < RealDeadline(atMs)) {
-      changed_.wait_until(lock, RealDeadline(atMs));
-      continue;  // the world may have changed meanwhile: choose again
-    }
-    if (wakeMainFirst) {
-      main_ = MainState::kRunning;
-      changed_.notify_all();
-      continue;
-    }
-    Item item = std::move(next->second);
-    items_.erase(next);
-    delivering_ = item.gated;
-    lock.unlock();
-    item.action();
-    item.action = nullptr;  // release what the action held before taking the lock again
-    lock.lock();
-    delivering_ = false;
-    changed_.notify_all();
+    if (!AdvanceTo(lock, *itemAt)) continue;
+    RunItem(lock, next);
   }
 }
 
-void Scheduler::ParkLocked(std::unique_lock<std::mutex>& lock) {
-  changed_.notify_all();
-  changed_.wait(lock, [this] { return main_ == MainState::kRunning && !delivering_; });
+void Scheduler::RunRealTime(std::unique_lock<std::mutex>& lock) {
+  while (!stopping_) {
+    const auto next = items_.begin();
+    if (next == items_.end()) {
+      changed_.wait(lock);
+      continue;
+    }
+    const auto deadline = RealDeadline(next->first.first);
+    if (std::chrono::steady_clock::now() < deadline) {
+      changed_.wait_until(lock, deadline);
+      continue;  // an earlier item may have been posted meanwhile: choose again
+    }
+    RunItem(lock, next);
+  }
+}
+
+void Scheduler::ParkLocked(std::unique_lock<std::mutex>& lock, std::optional<std::int64_t> untilMs,
+                           std::uintptr_t event) {
+  if (clock_ == Clock::kRealTime) {
+    mainWaitsOn_ = event;
+    mainParked_ = true;
+    auto resumed = [this] { return !mainParked_ || stopping_; };
+    if (untilMs) {
+      mainResume_.wait_until(lock, RealDeadline(*untilMs), resumed);
+    } else {
+      mainResume_.wait(lock, resumed);
+    }
+    mainParked_ = false;
+    mainWaitsOn_ = 0;
+    return;
+  }
+  mainParked_ = true;
+  mainUntilMs_ = untilMs;
+  mainWaitsOn_ = event;
+  Changed();
+  AwaitHandOver(lock, mainResume_, [this] { return (!mainParked_ && !delivering_) || stopping_; });
+  mainParked_ = false;
+  mainUntilMs_.reset();
+  mainWaitsOn_ = 0;
 }
 
 void Scheduler::ParkFor(std::int64_t milliseconds) {
+  if (OnPlatformThread()) return;
   std::unique_lock lock(mutex_);
-  if (!running_ || stopping_) {
-    lock.unlock();
-    std::this_thread::sleep_for(RealTimeFor(std::chrono::milliseconds(milliseconds)));
-    return;
-  }
-  main_ = MainState::kParkedUntil;
-  mainWakeAtMs_ = NowMs() + milliseconds;
-  ParkLocked(lock);
+  // A stopped (or never started) virtual clock has nothing to wait for.
+  if (clock_ == Clock::kVirtual && (!running_ || stopping_)) return;
+  ParkLocked(lock, NowMs() + milliseconds, 0);
 }
 
-std::uintptr_t Scheduler::CreateEvent() {
+std::uintptr_t Scheduler::CreateEvent(bool manualReset) {
   std::lock_guard lock(mutex_);
   const std::uintptr_t handle = nextEvent_++;
-  events_.emplace(handle, false);
+  events_.emplace(handle, Event{false, manualReset});
   return handle;
 }
 
@@ -123,32 +242,48 @@ bool Scheduler::SetEvent(std::uintptr_t event) {
   std::lock_guard lock(mutex_);
   auto it = events_.find(event);
   if (it == events_.end()) return false;
-  it->second = true;
-  if (main_ == MainState::kParkedOnEvent && mainWaitsOn_ == event) main_ = MainState::kRunning;
-  changed_.notify_all();
+  it->second.signalled = true;
+  if (mainParked_ && mainWaitsOn_ == event) {
+    mainParked_ = false;
+    Changed();  // the platform thread must see that the main thread runs
+  }
+  // A parked main thread resumes once the item that set the event is over; a waiter on a
+  // stopped clock resumes now.
+  if (!delivering_) Resume();
   return true;
 }
 
-std::uint32_t Scheduler::WaitEvent(std::uintptr_t event) {
+std::uint32_t Scheduler::WaitEvent(std::uintptr_t event, std::optional<std::int64_t> timeoutMs) {
   std::unique_lock lock(mutex_);
   auto it = events_.find(event);
   if (it == events_.end()) return os::kWaitFailed;
-  if (!it->second) {
-    main_ = MainState::kParkedOnEvent;
-    mainWaitsOn_ = event;
-    ParkLocked(lock);
-  } else {
-    changed_.wait(lock, [this] { return !delivering_; });
+  if (!it->second.signalled) {
+    if (OnPlatformThread() && timeoutMs) return os::kWaitTimeout;  // no time passes inside an item
+    const bool parkable = clock_ == Clock::kRealTime || (running_ && !stopping_);
+    if (parkable) {
+      ParkLocked(lock, timeoutMs ? std::optional(NowMs() + *timeoutMs) : std::nullopt, event);
+    } else if (timeoutMs) {
+      return os::kWaitTimeout;  // simulated time cannot pass on a stopped clock
+    } else {
+      // Only a thread outside the notebook can end this wait now.
+      mainResume_.wait(lock, [&] {
+        auto found = events_.find(event);
+        return found == events_.end() || found->second.signalled;
+      });
+    }
+    it = events_.find(event);
+    if (it == events_.end()) return os::kWaitFailed;
+    if (!it->second.signalled) return os::kWaitTimeout;
   }
-  it = events_.find(event);
-  if (it == events_.end()) return os::kWaitFailed;
-  it->second = false;  // auto-reset: the wait consumes the signal
+  if (!it->second.manualReset) it->second.signalled = false;  // the wait consumes the signal
   return os::kWaitObject0;
 }
 
 void Scheduler::CloseEvent(std::uintptr_t event) {
   std::lock_guard lock(mutex_);
-  events_.erase(event);
+  if (events_.erase(event) != 0 && mainParked_ && mainWaitsOn_ == event) mainParked_ = false;
+  Changed();
+  if (!delivering_) Resume();
 }
 
 std::size_t Scheduler::LiveEvents() const {

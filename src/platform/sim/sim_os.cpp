@@ -66,13 +66,44 @@ void SimOs::WriteDebugOutput(const std::wstring& message) noexcept {
 
 void SimOs::WriteConsole(std::string_view text) noexcept {
   // One fwrite is one locked write of the stream, so a message from the platform thread never
-  // lands inside another message.
+  // lands inside another message. The stream is flushed whenever the notebook waits on the
+  // world outside it (see Notebook::Start) and at exit, not after every message: a storm of
+  // changes would otherwise cost a system call per line.
   std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fflush(stdout);
 }
 
-std::chrono::steady_clock::duration SimOs::RealTimeFor(std::chrono::milliseconds platformTime) const noexcept {
-  return scheduler_.RealTimeFor(platformTime);
+std::unique_ptr<os::CompletionSignal> SimOs::CreateCompletionSignal() noexcept {
+  try {
+    return std::make_unique<SchedulerCompletionSignal>(scheduler_);
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+SchedulerCompletionSignal::SchedulerCompletionSignal(Scheduler& scheduler)
+    : scheduler_(scheduler), event_(scheduler.CreateEvent(/*manualReset=*/true)) {}
+
+SchedulerCompletionSignal::~SchedulerCompletionSignal() {
+  try {
+    scheduler_.CloseEvent(event_);
+  } catch (...) {
+  }
+}
+
+void SchedulerCompletionSignal::Set() noexcept {
+  try {
+    scheduler_.SetEvent(event_);
+  } catch (...) {
+  }
+}
+
+bool SchedulerCompletionSignal::Wait(std::optional<std::chrono::milliseconds> timeout) noexcept {
+  try {
+    const auto ms = timeout ? std::optional<std::int64_t>(timeout->count()) : std::nullopt;
+    return scheduler_.WaitEvent(event_, ms) == os::kWaitObject0;
+  } catch (...) {
+    return false;
+  }
 }
 
 }  // namespace korvi::sim

@@ -1,6 +1,6 @@
-// The simulated notebook's kernel objects and output: events and sleeps on the scheduler's
-// simulated time, standard output, and the debug sink. Each return of the event wait is
-// traced as a wake-up of the service's loop.
+// The simulated notebook's kernel objects and output: events, completion signals and sleeps
+// on the scheduler's simulated time, standard output, and the debug sink. Each return of the
+// event wait is traced as a wake-up of the service's loop.
 #pragma once
 
 #include "os/os_platform.h"
@@ -10,6 +10,23 @@
 #include "platform/sim/trace_log.h"
 
 namespace korvi::sim {
+
+// A completion signal on the scheduler: a manual-reset event of its own, waited on with the
+// time-out in simulated time. Counted among the live events until it is destroyed.
+class SchedulerCompletionSignal final : public os::CompletionSignal {
+ public:
+  explicit SchedulerCompletionSignal(Scheduler& scheduler);
+  ~SchedulerCompletionSignal() override;
+  SchedulerCompletionSignal(const SchedulerCompletionSignal&) = delete;
+  SchedulerCompletionSignal& operator=(const SchedulerCompletionSignal&) = delete;
+
+  void Set() noexcept override;
+  bool Wait(std::optional<std::chrono::milliseconds> timeout) noexcept override;
+
+ private:
+  Scheduler& scheduler_;
+  const std::uintptr_t event_;
+};
 
 class SimOs final : public os::OsPlatform {
  public:
@@ -23,7 +40,7 @@ class SimOs final : public os::OsPlatform {
   void Sleep(std::uint32_t milliseconds) noexcept override;
   void WriteDebugOutput(const std::wstring& message) noexcept override;
   void WriteConsole(std::string_view text) noexcept override;
-  std::chrono::steady_clock::duration RealTimeFor(std::chrono::milliseconds platformTime) const noexcept override;
+  std::unique_ptr<os::CompletionSignal> CreateCompletionSignal() noexcept override;
 
  private:
   FaultTable& faults_;

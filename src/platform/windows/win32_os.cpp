@@ -1,6 +1,12 @@
 #include "platform/windows/win32_os.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <new>
+#include <utility>
+
+#include "platform/windows/owners.h"
 
 namespace korvi::windows {
 
@@ -11,8 +17,8 @@ os::EventHandle Win32Os::CreateAutoResetEvent() noexcept {
 bool Win32Os::SetEvent(os::EventHandle event) noexcept { return event != nullptr && ::SetEvent(event) != FALSE; }
 
 std::uint32_t Win32Os::WaitForEvent(os::EventHandle event) noexcept {
-  // A null handle would be taken for no handle at all by some callers; it is no live event.
-  if (event == nullptr) return os::kWaitFailed;
+  // A null handle (the event that could not be made) is no live event: the wait answers
+  // WAIT_FAILED with ERROR_INVALID_HANDLE, as for a closed one.
   return ::WaitForSingleObject(event, INFINITE);
 }
 
@@ -31,8 +37,34 @@ void Win32Os::WriteConsole(std::string_view text) noexcept {
   std::fflush(stdout);
 }
 
-std::chrono::steady_clock::duration Win32Os::RealTimeFor(std::chrono::milliseconds platformTime) const noexcept {
-  return platformTime;
+namespace {
+
+// A manual-reset event that the completion callback sets and the waiting thread waits on,
+// with the time-out in real milliseconds.
+class EventCompletionSignal final : public os::CompletionSignal {
+ public:
+  explicit EventCompletionSignal(UniqueHandle event) noexcept : event_(std::move(event)) {}
+  void Set() noexcept override { ::SetEvent(event_.get()); }
+  bool Wait(std::optional<std::chrono::milliseconds> timeout) noexcept override {
+    DWORD milliseconds = INFINITE;
+    if (timeout) {
+      // INFINITE is 0xFFFFFFFF; a longer bound is cut just below it rather than made endless.
+      const auto count = std::clamp<std::int64_t>(timeout->count(), 0, INFINITE - 1);
+      milliseconds = static_cast<DWORD>(count);
+    }
+    return ::WaitForSingleObject(event_.get(), milliseconds) == WAIT_OBJECT_0;
+  }
+
+ private:
+  const UniqueHandle event_;
+};
+
+}  // namespace
+
+std::unique_ptr<os::CompletionSignal> Win32Os::CreateCompletionSignal() noexcept {
+  UniqueHandle event(::CreateEventW(nullptr, /*bManualReset=*/TRUE, /*bInitialState=*/FALSE, nullptr));
+  if (!event) return nullptr;
+  return std::unique_ptr<os::CompletionSignal>(new (std::nothrow) EventCompletionSignal(std::move(event)));
 }
 
 }  // namespace korvi::windows

@@ -1,5 +1,6 @@
-// Win32 behind the OS seam: an auto-reset event and its wait, Sleep, OutputDebugStringW, and
-// standard output through the C runtime in its normal text mode.
+// Win32 behind the OS seam: an auto-reset event and its wait, a manual-reset event as each
+// completion signal, Sleep, OutputDebugStringW, and standard output through the C runtime in
+// its normal text mode.
 #pragma once
 
 #include <windows.h>
@@ -21,7 +22,7 @@ class Win32Os final : public os::OsPlatform {
   void Sleep(std::uint32_t milliseconds) noexcept override;
   void WriteDebugOutput(const std::wstring& message) noexcept override;
   void WriteConsole(std::string_view text) noexcept override;
-  std::chrono::steady_clock::duration RealTimeFor(std::chrono::milliseconds platformTime) const noexcept override;
+  std::unique_ptr<os::CompletionSignal> CreateCompletionSignal() noexcept override;
 };
 
 }  // namespace korvi::windows

@@ -4,6 +4,8 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -16,6 +18,34 @@ namespace korvi::testing {
 
 class RecordingOs : public os::OsPlatform {
  public:
+  // A completion signal on the steady clock, its time-out shortened by `speed`.
+  class SteadySignal final : public os::CompletionSignal {
+   public:
+    explicit SteadySignal(double speed) : speed_(speed) {}
+    void Set() noexcept override {
+      {
+        std::lock_guard lock(mutex_);
+        set_ = true;
+      }
+      setNow_.notify_all();
+    }
+    bool Wait(std::optional<std::chrono::milliseconds> timeout) noexcept override {
+      std::unique_lock lock(mutex_);
+      if (!timeout) {
+        setNow_.wait(lock, [this] { return set_; });
+        return true;
+      }
+      const std::chrono::duration<double, std::milli> real(static_cast<double>(timeout->count()) / speed_);
+      return setNow_.wait_for(lock, real, [this] { return set_; });
+    }
+
+   private:
+    const double speed_;
+    std::mutex mutex_;
+    std::condition_variable setNow_;
+    bool set_ = false;
+  };
+
   struct Write {
     bool debug;         // true: the debug channel
     std::string text;   // the console text, or the debug message narrowed (ASCII only)
@@ -65,12 +95,14 @@ class RecordingOs : public os::OsPlatform {
     std::lock_guard lock(mutex_);
     writes_.push_back({false, std::string(text)});
   }
-  // Platform time runs `speed` times faster than the steady clock, as on a fast simulated notebook.
-  std::chrono::steady_clock::duration RealTimeFor(std::chrono::milliseconds t) const noexcept override {
-    return std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-        std::chrono::duration<double, std::milli>(static_cast<double>(t.count()) / speed));
+  std::unique_ptr<os::CompletionSignal> CreateCompletionSignal() noexcept override {
+    if (makeSignal) return makeSignal();
+    return std::make_unique<SteadySignal>(speed);
   }
+  // Platform time runs `speed` times faster than the steady clock, as on a fast notebook.
   double speed = 1.0;
+  // Set: completion signals come from here (a simulated notebook's, on its own time).
+  std::function<std::unique_ptr<os::CompletionSignal>()> makeSignal;
   // Set: every wait answers this instead of waiting.
   std::optional<std::uint32_t> failWaitsWith;
 

@@ -1,7 +1,8 @@
-// Checks of the import-table hooks from a program in the test bed: the service's kind of event
-// (auto-reset, unsignalled, unnamed, CreateEventW) gets a twin on the simulated notebook and
-// its faults, its real kernel object stays in step, its sleep runs on simulated time, and
-// every other event is left to the real functions. The scenario comes from hooks_test.sh;
+// Checks of the import-table hooks from a program in the test bed: the service's kinds of event
+// (unsignalled, unnamed, CreateEventW: the auto-reset loop event and the manual-reset
+// completion signals) get twins on the simulated notebook, the loop event its faults, their
+// real kernel objects stay in step, sleeps and time-outs run on simulated time, and every
+// other event is left to the real functions. The scenario comes from hooks_test.sh;
 // the first argument says which checks go with it.
 #include <windows.h>
 #include <roapi.h>
@@ -39,7 +40,7 @@ void LoadProviders() {
   if (factory != nullptr) factory->Release();
 }
 
-// Scenario: WaitForTxEvent abandoned at call 2, RoInitialize failing at call 1, speed 100.
+// Scenario: WaitForTxEvent abandoned at call 2, RoInitialize failing at call 1.
 void ServiceEvent() {
   Expect(RoInitialize(RO_INIT_MULTITHREADED) == static_cast<HRESULT>(0x80004005), "RoInitialize's first call fails");
   Expect(SUCCEEDED(RoInitialize(RO_INIT_MULTITHREADED)), "its second reaches Wine");
@@ -52,23 +53,37 @@ void ServiceEvent() {
   waited = WaitForSingleObject(event, 0);
   Expect(waited == WAIT_TIMEOUT, "the wait consumed the real event's signal too", waited);
 
-  // An event of another kind is the real one: set and waited for without the notebook, and its
-  // wait is not one of the service's.
+  // A completion signal: stays set once set, as the real one does.
   HANDLE manual = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   Expect(manual != nullptr && SetEvent(manual) != FALSE, "a manual-reset event is made and set");
-  Expect(WaitForSingleObject(manual, INFINITE) == WAIT_OBJECT_0 && WaitForSingleObject(manual, 0) == WAIT_OBJECT_0,
-         "a manual-reset event stays set, as the real one does");
+  Expect(WaitForSingleObject(manual, INFINITE) == WAIT_OBJECT_0 && WaitForSingleObject(manual, 30000) == WAIT_OBJECT_0,
+         "a manual-reset event stays set");
   CloseHandle(manual);
+
+  // An unset one times out in simulated time: 30 s pass at once.
+  manual = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  ULONGLONG before = GetTickCount64();
+  waited = WaitForSingleObject(manual, 30000);
+  ULONGLONG took = GetTickCount64() - before;
+  Expect(waited == WAIT_TIMEOUT, "an unset completion signal's wait times out", waited);
+  Expect(took < 5000, "its time-out passes in simulated time", static_cast<unsigned long>(took));
+  CloseHandle(manual);
+
+  // An event of another kind (named) is the real one, and its wait is not one of the service's.
+  HANDLE named = CreateEventW(nullptr, TRUE, FALSE, L"korvi-hooks-probe");
+  waited = WaitForSingleObject(named, 0);
+  Expect(named != nullptr && waited == WAIT_TIMEOUT, "a named event is Wine's own", waited);
+  CloseHandle(named);
 
   SetEvent(event);
   waited = WaitForSingleObject(event, INFINITE);
   Expect(waited == WAIT_ABANDONED, "the second wait of the service's event gets the scenario's fault", waited);
 
-  // Sleep(1000) at speed 100 lasts about 10 ms.
-  const ULONGLONG before = GetTickCount64();
-  Sleep(1000);
-  const ULONGLONG slept = GetTickCount64() - before;
-  Expect(slept < 500, "the main thread's sleep runs on simulated time", static_cast<unsigned long>(slept));
+  // Sleep(20000) passes in simulated time.
+  before = GetTickCount64();
+  Sleep(20000);
+  took = GetTickCount64() - before;
+  Expect(took < 5000, "the main thread's sleep runs on simulated time", static_cast<unsigned long>(took));
 
   Expect(CloseHandle(event) != FALSE, "the service's event is closed");
 }
@@ -77,7 +92,7 @@ void ServiceEvent() {
 void EventFault() {
   Expect(CreateEventW(nullptr, FALSE, FALSE, nullptr) == nullptr, "the scenario's CreateEvent fault gives no event");
   HANDLE manual = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  Expect(manual != nullptr, "another kind of event is still made");
+  Expect(manual != nullptr, "a completion signal is still made");
   if (manual != nullptr) CloseHandle(manual);
 }
 

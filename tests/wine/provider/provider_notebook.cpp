@@ -24,34 +24,22 @@ class NoDebugSink final : public sim::DebugSink {
   void Write(std::string_view) noexcept override {}
 };
 
-// KORVI_WINE_SLOWDOWN=N runs simulated time N times slower than the scenario says. The
-// scheduler's clock runs while the service's main thread works, and under Wine that work
-// (COM activation, the wine server's round trips) takes far longer than on Linux; on a busy
-// machine a scenario at speed 100 then sees its later timeline items come due in a burst
-// before the service gets to park, and its output differs from the Linux one. Slower time
-// keeps that work small against the scenario's durations; the order of events is the same.
-double Slowdown() {
-  const char* text = std::getenv("KORVI_WINE_SLOWDOWN");
-  if (text == nullptr || *text == '\0') return 1.0;
-  char* end = nullptr;
-  const double slowdown = std::strtod(text, &end);
-  if (end == text || *end != '\0' || !(slowdown >= 1.0 && slowdown <= 1000.0)) {
-    throw sim::ScenarioError(std::string("KORVI_WINE_SLOWDOWN: expected a number from 1 to 1000, got \"") + text +
-                             "\"");
-  }
-  return slowdown;
-}
-
 sim::Scenario LoadScenario() {
   const char* path = std::getenv("KORVI_SIM_SCENARIO");
   sim::Scenario scenario = path != nullptr && *path != '\0'
                                ? sim::ParseScenario(sim::ReadScenarioFile(path), path)
                                : sim::ParseScenario(sim::kDefaultScenario, "embedded default scenario");
-  scenario.speed /= Slowdown();
   return scenario;
 }
 
 }  // namespace
+
+Kernel KernelOfTheService() {
+  const char* text = std::getenv("KORVI_WINE_KERNEL");
+  if (text == nullptr || *text == '\0' || std::string(text) == "simulated") return Kernel::kSimulated;
+  if (std::string(text) == "real") return Kernel::kReal;
+  throw sim::ScenarioError(std::string("KORVI_WINE_KERNEL: expected \"simulated\" or \"real\", got \"") + text + "\"");
+}
 
 ProviderNotebook* ProviderNotebook::Make() {
   try {
@@ -85,7 +73,8 @@ ProviderNotebook* ProviderNotebook::IfMade() noexcept { return made.load(std::me
 // notebook's own sink stays silent here. Start installs the simulated seams in this DLL's own
 // copy of the seam slots, which nothing here reads.
 ProviderNotebook::ProviderNotebook(const sim::Scenario& scenario)
-    : notebook_(scenario, std::make_unique<NoDebugSink>()) {
+    : notebook_(scenario, std::make_unique<NoDebugSink>(), nullptr,
+                KernelOfTheService() == Kernel::kReal ? sim::Clock::kRealTime : sim::Clock::kVirtual) {
   notebook_.Start();
 }
 

@@ -15,6 +15,15 @@
 
 namespace korvi::fake {
 
+// Whose kernel objects the service's event, waits and sleeps are (KORVI_WINE_KERNEL):
+// simulated (the default): the import-table hooks route them to the notebook, whose virtual
+// time then moves only while the service is parked, so every run is the same; real: nothing
+// is hooked, the service uses Wine's own events, waits and Sleep, and the notebook runs on the
+// real-time clock, its notifications coming on its own thread as they fall due. Throws
+// sim::ScenarioError for any other value.
+enum class Kernel { kSimulated, kReal };
+Kernel KernelOfTheService();
+
 class ProviderNotebook {
  public:
   // The process's notebook, made and started on the first call. A scenario that cannot be

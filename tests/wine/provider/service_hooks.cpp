@@ -1,27 +1,30 @@
 // Test-bed-only: korvi-sar.exe's kernel-object, sleep and process-level COM calls, routed
 // through the simulated notebook.
 //
-// Why: on Linux the service reaches its event, its sleep and COM set-up through the
-// simulated notebook's seams, and the notebook's scheduler lets the modem's world (transmission
-// edges, notifications) advance only while the main thread is parked in a platform wait; so
-// every notification's console message falls between the same two main-thread messages on
-// every run, and the expected output depends on that. The Windows build calls the real
+// Why: on Linux the service reaches its event, its sleep, its waits for asynchronous
+// operations and COM set-up through the simulated notebook's seams, and the notebook's
+// simulated time moves only while the service's main thread is parked in one of those waits;
+// so a run's output depends on its scenario alone. The Windows build calls the real
 // CreateEventW, SetEvent, WaitForSingleObject, CloseHandle and Sleep, which these fake
 // providers cannot see. So when this DLL is loaded it rewrites those entries of the
-// executable's import table: the service's own event (the only auto-reset, unsignalled,
-// unnamed event made with CreateEventW: the C++ runtime's threads library makes its events
-// with CreateEventA) gets a twin event in the scheduler; a wait on it with no time-out by the
-// thread that made it, and that thread's sleeps, park the scheduler's main-thread model as
-// SimOs does, and the real event is kept in step. Every other call, from any other code of
-// the executable (the threads library imports the same functions), goes straight to the real
-// function.
+// executable's import table: each unnamed, unsignalled event made with CreateEventW gets a
+// twin in the notebook (the C++ runtime's threads library makes its events with CreateEventA,
+// so they are left alone). The auto-reset one is the service's loop event, made through the
+// simulated OS as SimOs makes it (the scenario's CreateEvent fault included); each
+// manual-reset one is the completion signal of one asynchronous operation. A wait on a twin
+// by the thread that made the first of them (the service's main thread), and that thread's
+// sleeps, park the notebook's main-thread model as SimOs does, a wait's time-out counting in
+// simulated time; the real event is kept in step. Every other call, from any other code of the
+// executable (the threads library imports the same functions), goes straight to the real
+// function. With KORVI_WINE_KERNEL=real none of these five is hooked: the service then runs
+// on Wine's own kernel objects, and the notebook on the real-time clock.
 //
 // The same table entries inject the scenario's faults for the process-level calls that no
 // fake object stands behind: RoInitialize, CoInitialize, CoInitializeSecurity, SysAllocString
-// (see InstallServiceHooks) and the event and its wait (CreateEvent, WaitForTxEvent). Without a fault each calls the real
-// function, so Wine's own COM still answers. Last, the C runtime's exit is hooked to stop the
-// notebook and print its summary on stderr while the process is still whole, as the Linux
-// build's main does after the service returns.
+// (see InstallServiceHooks) and the event and its wait (CreateEvent, WaitForTxEvent). Without
+// a fault each calls the real function, so Wine's own COM still answers. Last, the C runtime's
+// exit is hooked to stop the notebook and print its summary on stderr while the process is
+// still whole, as the Linux build's main does after the service returns.
 #include "service_hooks.h"
 
 #include <windows.h>
@@ -30,9 +33,12 @@
 #include <roapi.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <iostream>
 #include <map>
+#include <memory>
+#include <optional>
 
 #include "import_patch.h"
 #include "provider_notebook.h"
@@ -69,10 +75,17 @@ struct Originals {
 };
 Originals real;
 
-// The service's events: the real handle it holds, and the scheduler's twin.
+// The twin of one of the service's events: the loop event's in the simulated OS, or a
+// completion signal's.
+struct Twin {
+  os::EventHandle event = nullptr;
+  std::shared_ptr<os::CompletionSignal> signal;
+};
+
+// The service's events: the real handle it holds, and its twin.
 SRWLOCK eventsLock = SRWLOCK_INIT;
-std::map<HANDLE, os::EventHandle>* events = nullptr;
-// The thread that made the service's event: the service's main thread.
+std::map<HANDLE, Twin>* events = nullptr;
+// The thread that made the service's first event: the service's main thread.
 std::atomic<DWORD> mainThread{0};
 
 bool OnMainThread() noexcept {
@@ -80,30 +93,35 @@ bool OnMainThread() noexcept {
   return main != 0 && main == GetCurrentThreadId();
 }
 
-// The twin of a real handle, or null; found == false when the handle is not the service's.
-os::EventHandle TwinOf(HANDLE handle, bool& found) noexcept {
+// The twin of a real handle; found == false when the handle is not the service's.
+Twin TwinOf(HANDLE handle, bool& found) noexcept {
   AcquireSRWLockShared(&eventsLock);
   auto it = events->find(handle);
   found = it != events->end();
-  os::EventHandle twin = found ? it->second : nullptr;
+  Twin twin = found ? it->second : Twin{};
   ReleaseSRWLockShared(&eventsLock);
   return twin;
 }
 
 HANDLE WINAPI HookCreateEventW(LPSECURITY_ATTRIBUTES attributes, BOOL manualReset, BOOL initialState,
                                LPCWSTR name) {
-  if (attributes != nullptr || manualReset || initialState || name != nullptr) {
+  if (attributes != nullptr || initialState || name != nullptr) {
     return real.createEventW(attributes, manualReset, initialState, name);
   }
   ProviderNotebook& notebook = ProviderNotebook::Get();
   DWORD none = 0;
   mainThread.compare_exchange_strong(none, GetCurrentThreadId(), std::memory_order_acq_rel);
-  os::EventHandle twin = notebook.os().CreateAutoResetEvent();  // the scenario's CreateEvent fault
-  if (twin == nullptr) {
+  Twin twin;
+  if (manualReset) {
+    twin.signal = notebook.os().CreateCompletionSignal();
+  } else {
+    twin.event = notebook.os().CreateAutoResetEvent();  // the scenario's CreateEvent fault
+  }
+  if (twin.event == nullptr && !twin.signal) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
   }
-  HANDLE event = real.createEventW(nullptr, FALSE, FALSE, nullptr);
+  HANDLE event = real.createEventW(nullptr, manualReset, FALSE, nullptr);
   bool stored = false;
   if (event != nullptr) {
     AcquireSRWLockExclusive(&eventsLock);
@@ -115,7 +133,7 @@ HANDLE WINAPI HookCreateEventW(LPSECURITY_ATTRIBUTES attributes, BOOL manualRese
     ReleaseSRWLockExclusive(&eventsLock);
   }
   if (!stored) {
-    notebook.os().CloseEvent(twin);
+    if (twin.event != nullptr) notebook.os().CloseEvent(twin.event);
     if (event != nullptr) real.closeHandle(event);
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
@@ -125,21 +143,30 @@ HANDLE WINAPI HookCreateEventW(LPSECURITY_ATTRIBUTES attributes, BOOL manualRese
 
 BOOL WINAPI HookSetEvent(HANDLE event) {
   bool ours = false;
-  os::EventHandle twin = TwinOf(event, ours);
+  const Twin twin = TwinOf(event, ours);
   // The real event first: once the twin is set the main thread may go on and consume it.
   const BOOL set = real.setEvent(event);
-  if (ours) ProviderNotebook::Get().os().SetEvent(twin);
+  if (ours && twin.signal) twin.signal->Set();
+  if (ours && twin.event != nullptr) ProviderNotebook::Get().os().SetEvent(twin.event);
   return set;
 }
 
 DWORD WINAPI HookWaitForSingleObject(HANDLE handle, DWORD milliseconds) {
-  if (milliseconds != INFINITE || !OnMainThread()) return real.waitForSingleObject(handle, milliseconds);
+  if (!OnMainThread()) return real.waitForSingleObject(handle, milliseconds);
   bool ours = false;
-  os::EventHandle twin = TwinOf(handle, ours);
+  const Twin twin = TwinOf(handle, ours);
+  if (ours && twin.signal) {
+    const auto timeout = milliseconds == INFINITE ? std::nullopt
+                                                  : std::optional(std::chrono::milliseconds(milliseconds));
+    if (!twin.signal->Wait(timeout)) return WAIT_TIMEOUT;
+    real.waitForSingleObject(handle, 0);  // the real event was set too
+    return WAIT_OBJECT_0;
+  }
+  if (milliseconds != INFINITE) return real.waitForSingleObject(handle, milliseconds);
   // A null handle is the service's event that could not be made: its wait fails, as the
   // simulated one does, and is counted as a wait like any other.
   if (!ours && handle != nullptr) return real.waitForSingleObject(handle, milliseconds);
-  const std::uint32_t result = ProviderNotebook::Get().os().WaitForEvent(twin);
+  const std::uint32_t result = ProviderNotebook::Get().os().WaitForEvent(twin.event);
   if (result == os::kWaitObject0) {
     real.waitForSingleObject(handle, 0);  // the real event was set too: consume its signal
     return WAIT_OBJECT_0;
@@ -150,25 +177,26 @@ DWORD WINAPI HookWaitForSingleObject(HANDLE handle, DWORD milliseconds) {
 
 BOOL WINAPI HookCloseHandle(HANDLE handle) {
   bool ours = false;
-  os::EventHandle twin = nullptr;
+  Twin twin;
   if (handle != nullptr && events != nullptr) {
     AcquireSRWLockExclusive(&eventsLock);
     auto it = events->find(handle);
     if (it != events->end()) {
       ours = true;
-      twin = it->second;
+      twin = std::move(it->second);
       events->erase(it);
     }
     ReleaseSRWLockExclusive(&eventsLock);
   }
-  if (ours) ProviderNotebook::Get().os().CloseEvent(twin);
+  if (ours && twin.event != nullptr) ProviderNotebook::Get().os().CloseEvent(twin.event);
+  twin.signal.reset();  // outside the lock: it closes the notebook's event
   return real.closeHandle(handle);
 }
 
 void WINAPI HookSleep(DWORD milliseconds) {
   ProviderNotebook* notebook = ProviderNotebook::IfMade();
   if (milliseconds == 0 || notebook == nullptr || !OnMainThread()) return real.sleep(milliseconds);
-  notebook->os().Sleep(milliseconds);  // simulated time passes, at the scenario's speed
+  notebook->os().Sleep(milliseconds);  // simulated time passes
 }
 
 HRESULT WINAPI HookRoInitialize(RO_INIT_TYPE type) {
@@ -230,8 +258,14 @@ bool Patch(HMODULE exe, const char* name, Function hook, Function& original) noe
 void InstallServiceHooks() noexcept {
   static std::atomic<bool> installed{false};
   if (installed.exchange(true)) return;
-  events = new (std::nothrow) std::map<HANDLE, os::EventHandle>();
+  events = new (std::nothrow) std::map<HANDLE, Twin>();
   if (events == nullptr) return;
+  bool realKernel = false;
+  try {
+    realKernel = KernelOfTheService() == Kernel::kReal;
+  } catch (...) {
+    // The notebook reports a bad KORVI_WINE_KERNEL and ends the run when it is made.
+  }
   HMODULE exe = GetModuleHandleW(nullptr);
   // Each original is stored before the entry points at the hook, so a hook never runs
   // without it.
@@ -246,11 +280,13 @@ void InstallServiceHooks() noexcept {
   real.sysAllocString = SysAllocString;
   real.sysAllocStringLen = SysAllocStringLen;
   real.exit = std::exit;
-  Patch(exe, "CreateEventW", &HookCreateEventW, real.createEventW);
-  Patch(exe, "SetEvent", &HookSetEvent, real.setEvent);
-  Patch(exe, "WaitForSingleObject", &HookWaitForSingleObject, real.waitForSingleObject);
-  Patch(exe, "CloseHandle", &HookCloseHandle, real.closeHandle);
-  Patch(exe, "Sleep", &HookSleep, real.sleep);
+  if (!realKernel) {
+    Patch(exe, "CreateEventW", &HookCreateEventW, real.createEventW);
+    Patch(exe, "SetEvent", &HookSetEvent, real.setEvent);
+    Patch(exe, "WaitForSingleObject", &HookWaitForSingleObject, real.waitForSingleObject);
+    Patch(exe, "CloseHandle", &HookCloseHandle, real.closeHandle);
+    Patch(exe, "Sleep", &HookSleep, real.sleep);
+  }
   Patch(exe, "RoInitialize", &HookRoInitialize, real.roInitialize);
   Patch(exe, "CoInitialize", &HookCoInitialize, real.coInitialize);
   Patch(exe, "CoInitializeSecurity", &HookCoInitializeSecurity, real.coInitializeSecurity);
