@@ -21,7 +21,7 @@ void RunDefaultScenario(const Options& options, Report& report) {
   char wall[32];
   std::snprintf(wall, sizeof wall, "%.2f s", std::chrono::duration<double>(took).count());
   report.Row("Footprint", "peak RSS, default scenario run of korvi-sar", FormatKibibytes(ended.usage.ru_maxrss));
-  report.Row("Footprint", "wall time of that run (simulated life at speed 5)", wall);
+  report.Row("Footprint", "wall time of that run (virtual time: its work alone)", wall);
 }
 
 }  // namespace korvi::bench

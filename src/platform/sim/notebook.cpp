@@ -1,6 +1,5 @@
 #include "platform/sim/notebook.h"
 
-#include <cstdio>
 #include <ostream>
 
 #include "cellular/modem_platform.h"
@@ -30,9 +29,6 @@ void Notebook::Start() {
   wlan_power::UsePlatform(wmi_);
   trace_.Run(speed_);
   modem_.Schedule(timeline_);
-  // What the service wrote reaches the console whenever the notebook waits on the world
-  // outside it: a person watching, or a reader of the pipe, sees it then, not only at exit.
-  scheduler_.OnIdle([] { std::fflush(stdout); });
   scheduler_.Start();
 }
 

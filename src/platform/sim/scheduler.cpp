@@ -16,11 +16,6 @@ void Scheduler::PaceInRealTime() noexcept {
   paced_ = clock_ == Clock::kVirtual;
 }
 
-void Scheduler::OnIdle(std::function<void()> hook) {
-  std::lock_guard lock(mutex_);
-  idleHook_ = std::move(hook);
-}
-
 void Scheduler::Changed() {
   handOvers_.fetch_add(1, std::memory_order_release);
   changed_.notify_all();
@@ -48,15 +43,6 @@ void Scheduler::AwaitHandOver(std::unique_lock<std::mutex>& lock, std::condition
     lock.lock();
   }
   condition.wait(lock, ready);
-}
-
-bool Scheduler::RunIdleHook(std::unique_lock<std::mutex>& lock) {
-  if (!idleHook_ || !idleHookDue_) return false;
-  idleHookDue_ = false;
-  lock.unlock();
-  idleHook_();
-  lock.lock();
-  return true;
 }
 
 void Scheduler::Start() {
@@ -132,7 +118,6 @@ void Scheduler::RunItem(std::unique_lock<std::mutex>& lock, std::multimap<Key, I
   item.action = nullptr;  // release what the action held before taking the lock again
   lock.lock();
   delivering_ = false;
-  idleHookDue_ = true;
   if (!mainParked_) Resume();  // the item let the main thread go on
 }
 
@@ -140,7 +125,6 @@ bool Scheduler::AdvanceTo(std::unique_lock<std::mutex>& lock, std::int64_t atMs)
   const std::int64_t now = nowMs_.load(std::memory_order_relaxed);
   if (atMs <= now) return true;
   if (paced_) {
-    if (RunIdleHook(lock)) return false;
     const std::chrono::duration<double, std::milli> real(static_cast<double>(atMs - paceFromMs_) / speed_);
     const auto deadline = paceFrom_ + std::chrono::duration_cast<std::chrono::steady_clock::duration>(real);
     // Only a signal from outside the notebook (or the end) can change the world meanwhile.
@@ -167,13 +151,11 @@ void Scheduler::RunVirtual(std::unique_lock<std::mutex>& lock) {
       // The park ends first (first on a tie too): its sleep is over, or its wait timed out.
       if (!AdvanceTo(lock, std::max(*mainUntilMs_, now))) continue;
       mainParked_ = false;
-      idleHookDue_ = true;
-      Resume();
+          Resume();
       continue;
     }
     if (!itemAt) {
       // Nothing will happen unless a thread outside the notebook signals the service.
-      if (RunIdleHook(lock)) continue;
       changed_.wait(lock);
       continue;
     }

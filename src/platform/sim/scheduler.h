@@ -42,10 +42,6 @@ class Scheduler {
 
   // Virtual clock only: each jump of simulated time also waits its length / speed in real time.
   void PaceInRealTime() noexcept;
-  // Called on the platform thread, without the lock, whenever the notebook is about to wait on
-  // something outside it (the real time of a paced run, or a signal from another thread), once
-  // per such wait: the moment to flush what the service wrote. Set before Start.
-  void OnIdle(std::function<void()> hook);
 
   void Start();
   // Stops the platform thread; items not yet run are dropped (and so released).
@@ -99,9 +95,7 @@ class Scheduler {
   // Moves virtual time to atMs, pacing first when asked; false when the world changed during
   // the pacing wait and the next step must be chosen again.
   bool AdvanceTo(std::unique_lock<std::mutex>& lock, std::int64_t atMs);
-  // Runs the idle hook if anything happened since it last ran; true if it ran (the lock was
-  // let go meanwhile, so the next step must be chosen again).
-  bool RunIdleHook(std::unique_lock<std::mutex>& lock);
+
   std::chrono::steady_clock::time_point RealDeadline(std::int64_t atMs) const noexcept;
   // Parks the main thread until the scheduler or a signal lets it run again.
   void ParkLocked(std::unique_lock<std::mutex>& lock, std::optional<std::int64_t> untilMs, std::uintptr_t event);
@@ -122,8 +116,7 @@ class Scheduler {
   std::condition_variable changed_;     // the platform thread waits on it
   std::condition_variable mainResume_;  // the main thread (parked) and outside waiters wait on it
   std::atomic<std::uint64_t> handOvers_{0};  // counts every change that a waiter may wait for
-  std::function<void()> idleHook_;
-  bool idleHookDue_ = true;
+
   std::multimap<Key, Item> items_;
   std::uint64_t posted_ = 0;
   bool running_ = false;

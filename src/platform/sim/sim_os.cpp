@@ -26,7 +26,13 @@ bool SimOs::SetEvent(os::EventHandle event) noexcept {
   }
 }
 
+void SimOs::FlushConsole() noexcept {
+  // Everything the service wrote before it waits reaches the console (or the pipe) now.
+  std::fflush(stdout);
+}
+
 std::uint32_t SimOs::WaitForEvent(os::EventHandle event) noexcept {
+  FlushConsole();
   std::uint32_t result = os::kWaitFailed;
   try {
     if (auto fault = faults_.Check("WaitForTxEvent")) {
@@ -51,6 +57,7 @@ void SimOs::CloseEvent(os::EventHandle event) noexcept {
 }
 
 void SimOs::Sleep(std::uint32_t milliseconds) noexcept {
+  FlushConsole();
   try {
     scheduler_.ParkFor(milliseconds);
   } catch (...) {
@@ -66,9 +73,9 @@ void SimOs::WriteDebugOutput(const std::wstring& message) noexcept {
 
 void SimOs::WriteConsole(std::string_view text) noexcept {
   // One fwrite is one locked write of the stream, so a message from the platform thread never
-  // lands inside another message. The stream is flushed whenever the notebook waits on the
-  // world outside it (see Notebook::Start) and at exit, not after every message: a storm of
-  // changes would otherwise cost a system call per line.
+  // lands inside another message. The stream is flushed before each wait of the service's
+  // (FlushConsole) and at exit, not after every message: a storm of changes would otherwise
+  // cost a system call per line.
   std::fwrite(text.data(), 1, text.size(), stdout);
 }
 

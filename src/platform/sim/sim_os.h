@@ -43,6 +43,8 @@ class SimOs final : public os::OsPlatform {
   std::unique_ptr<os::CompletionSignal> CreateCompletionSignal() noexcept override;
 
  private:
+  static void FlushConsole() noexcept;
+
   FaultTable& faults_;
   Scheduler& scheduler_;
   DebugSink& debug_;
