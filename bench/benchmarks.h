@@ -23,4 +23,7 @@ void RunIdle(const Options& options, Report& report);
 void RunStartup(const Options& options, Report& report);
 void RunDefaultScenario(const Options& options, Report& report);
 
+// From stamp files that the Windows build's runs under Wine wrote.
+void RunWineReaction(const Options& options, Report& report);
+
 }  // namespace korvi::bench

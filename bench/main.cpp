@@ -6,6 +6,7 @@
 //   korvi-bench idle [--seconds S]
 //   korvi-bench startup --binary PATH [--runs N]
 //   korvi-bench default-scenario --binary PATH
+//   korvi-bench wine-reaction --stamps FILE --wake FILE   (the stamps bench/run takes under Wine)
 //
 // Exit codes: 0 figures printed; 1 a check found the service at fault; 2 bad usage or a
 // benchmark that could not be set up.
@@ -47,15 +48,19 @@ int Run(const std::string& name, int argc, char** argv) {
     RunDefaultScenario(Options(name, argc, argv, {"binary"}), report);
     return 0;
   }
+  if (name == "wine-reaction") {
+    RunWineReaction(Options(name, argc, argv, {"stamps", "wake"}), report);
+    return 0;
+  }
   throw UsageError("unknown benchmark \"" + name +
-                   "\" (expected reaction, storm, idle, startup or default-scenario)");
+                   "\" (expected reaction, storm, idle, startup, default-scenario or wine-reaction)");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::cerr << "korvi-bench: expected a benchmark: reaction, storm, idle, startup or default-scenario\n";
+    std::cerr << "korvi-bench: expected a benchmark: reaction, storm, idle, startup, default-scenario or wine-reaction\n";
     return kExitUnusable;
   }
   const std::string name = argv[1];

@@ -53,7 +53,7 @@ double Options::Seconds(const char* name, double fallback) const {
 
 std::string Options::Path(const char* name) const {
   const auto text = Find(name);
-  if (!text || text->empty()) Fail(name, "required, the path of the korvi-sar binary");
+  if (!text || text->empty()) Fail(name, "required: a path");
   return *text;
 }
 

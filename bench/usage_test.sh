@@ -38,5 +38,11 @@ expect 'startup: --binary: required' startup
 expect 'startup: /nonexistent/korvi-sar: cannot start' startup --binary /nonexistent/korvi-sar
 expect 'default-scenario: --binary: required' default-scenario
 expect 'default-scenario: unknown option "--runs"' default-scenario --runs 3
+expect 'wine-reaction: --stamps: required' wine-reaction --wake /dev/null
+printf 'frequency 10000000\ndelivery 12 extra\n' >"$scratch/bad-stamps"
+expect "$scratch/bad-stamps:2: expected \"MOMENT TICKS\", got \"delivery 12 extra\"" \
+  wine-reaction --stamps "$scratch/bad-stamps" --wake "$scratch/bad-stamps"
+printf 'delivery 12\n' >"$scratch/no-frequency"
+expect "$scratch/no-frequency: no \"frequency\" line" wine-reaction --stamps "$scratch/no-frequency" --wake /dev/null
 
 exit $((failures > 0))

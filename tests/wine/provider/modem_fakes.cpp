@@ -1,5 +1,7 @@
 #include "modem_fakes.h"
 
+#include "reaction_stamps.h"
+
 #include <memory>
 #include <string>
 
@@ -8,6 +10,7 @@
 #include "com_object.h"
 #include "platform/windows/abi/mobile_broadband.h"
 #include "provider_notebook.h"
+#include "reaction_stamps.h"
 
 namespace korvi::fake {
 namespace {
@@ -179,6 +182,7 @@ ComRef<FakeSarManager> MakeSarManager(std::shared_ptr<cellular::SarManager> mana
 
 std::int32_t HandlerAdapter::Invoke(const std::shared_ptr<cellular::SarManager>& sender,
                                     const std::shared_ptr<cellular::TransmissionStateChangedEventArgs>& args) noexcept {
+  stamps::Take(stamps::Moment::kDelivery);
   return Guard([&] {
     const ComRef<FakeSarManager> fakeSender = sender ? MakeSarManager(sender) : ComRef<FakeSarManager>();
     const ComRef<FakeEventArgs> fakeArgs = args ? Make<FakeEventArgs>(args) : ComRef<FakeEventArgs>();

@@ -11,6 +11,7 @@
 
 #include "default_scenario.h"
 #include "platform/sim/scenario_file.h"
+#include "reaction_stamps.h"
 
 namespace korvi::fake {
 namespace {
@@ -83,6 +84,7 @@ void ProviderNotebook::Stop(int exitCode) {
   stopped_ = true;
   notebook_.RecordExit(exitCode);
   notebook_.Stop();
+  stamps::WriteIfAsked();
 }
 
 }  // namespace korvi::fake

@@ -8,6 +8,7 @@
 
 #include "com_object.h"
 #include "provider_notebook.h"
+#include "reaction_stamps.h"
 #include "wlan_power/wmi_service.h"
 
 namespace korvi::fake {
@@ -221,6 +222,7 @@ class FakeServices final : public ComObject<FakeServices, IWbemServices, IClient
   HRESULT STDMETHODCALLTYPE ExecMethod(const BSTR path, const BSTR method, LONG, IWbemContext*,
                                        IWbemClassObject* inParams, IWbemClassObject** outParams,
                                        IWbemCallResult** callResult) override {
+    stamps::Take(stamps::Moment::kExecMethod);
     ClearOut(callResult);
     ClearOut(outParams);
     return Guard([&] {
@@ -326,6 +328,7 @@ class FakeLocator final : public ComObject<FakeLocator, IWbemLocator> {
 class LocatorClassFactory final : public ComObject<LocatorClassFactory, IClassFactory> {
  public:
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
+    stamps::Take(stamps::Moment::kCallStart);
     if (!ClearOut(out)) return E_POINTER;
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
     return Guard([&] {
