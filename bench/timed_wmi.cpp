@@ -1,5 +1,6 @@
 #include "timed_wmi.h"
 
+#include <string_view>
 #include <utility>
 
 namespace korvi::bench {
@@ -58,9 +59,9 @@ class TimedLocator final : public wlan_power::WbemLocator {
 
 }  // namespace
 
-HResult TimedWmi::SysAllocString(std::wstring_view text, std::unique_ptr<wlan_power::WmiText>& out) noexcept {
+HResult TimedWmi::SysAllocString(const wchar_t* text, std::unique_ptr<wlan_power::WmiText>& out) noexcept {
   // Every firmware method call makes the namespace's text first, and no other step makes it.
-  if (text == L"root\\wmi") Mark(Moment::kCallStart);
+  if (text != nullptr && std::wstring_view(text) == L"root\\wmi") Mark(Moment::kCallStart);
   return inner_.SysAllocString(text, out);
 }
 

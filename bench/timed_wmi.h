@@ -21,7 +21,7 @@ class TimedWmi final : public wlan_power::WmiPlatform {
 
   explicit TimedWmi(wlan_power::WmiPlatform& inner) : inner_(inner) {}
 
-  wlan_power::HResult SysAllocString(std::wstring_view text, std::unique_ptr<wlan_power::WmiText>& out) noexcept override;
+  wlan_power::HResult SysAllocString(const wchar_t* text, std::unique_ptr<wlan_power::WmiText>& out) noexcept override;
   wlan_power::HResult CoInitialize() noexcept override { return inner_.CoInitialize(); }
   void CoUninitialize() noexcept override { inner_.CoUninitialize(); }
   wlan_power::HResult CoInitializeSecurity() noexcept override { return inner_.CoInitializeSecurity(); }

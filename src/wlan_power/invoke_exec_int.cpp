@@ -48,7 +48,7 @@ class ComScope {
 
 // A text that only one step needs ("WQL", "__PATH"); failing to make it is the one failure
 // that leaves the call, as E_OUTOFMEMORY.
-std::unique_ptr<WmiText> MakeTextOrThrow(WmiPlatform& platform, std::wstring_view text) {
+std::unique_ptr<WmiText> MakeTextOrThrow(WmiPlatform& platform, const wchar_t* text) {
   std::unique_ptr<WmiText> made;
   platform.SysAllocString(text, made);
   if (!made) throw OutOfMemoryError();

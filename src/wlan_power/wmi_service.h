@@ -86,8 +86,9 @@ class WbemLocator {
 class WmiPlatform {
  public:
   virtual ~WmiPlatform() = default;
-  // SysAllocString; E_OUTOFMEMORY (and an empty text) when it gave none.
-  virtual HResult SysAllocString(std::wstring_view text, std::unique_ptr<WmiText>& out) noexcept = 0;
+  // SysAllocString(text) of a null-terminated text; E_OUTOFMEMORY (and an empty text) when it
+  // gave none, as it gives none for a null text.
+  virtual HResult SysAllocString(const wchar_t* text, std::unique_ptr<WmiText>& out) noexcept = 0;
   // CoInitialize(NULL): asks for a single-threaded apartment.
   virtual HResult CoInitialize() noexcept = 0;
   virtual void CoUninitialize() noexcept = 0;

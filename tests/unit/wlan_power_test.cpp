@@ -557,6 +557,14 @@ struct Session {
   sim::SimWmi& wmi;
 };
 
+TEST(SimWmi, SysAllocStringOfNoTextGivesNoneAndCountsAsACall) {
+  Rig rig;
+  std::unique_ptr<wlan_power::WmiText> made;
+  EXPECT_EQ(rig.wmi.SysAllocString(nullptr, made), wlan_power::kEOutOfMemory);
+  EXPECT_EQ(made, nullptr);
+  EXPECT_EQ(rig.faults.Calls("SysAllocString"), 1);
+}
+
 TEST(SimWmi, CoCreateInstanceNeedsCom) {
   OnFreshThread([] {
     Rig rig;

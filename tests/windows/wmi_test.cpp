@@ -187,7 +187,7 @@ class WmiTest : public ::testing::Test {
     object->signature = nullptr;  // the object refers to itself only for the test's calls
   }
 
-  std::unique_ptr<wlan_power::WmiText> Text(std::wstring_view text) {
+  std::unique_ptr<wlan_power::WmiText> Text(const wchar_t* text) {
     std::unique_ptr<wlan_power::WmiText> made;
     EXPECT_EQ(platform.SysAllocString(text, made), S_OK);
     return made;

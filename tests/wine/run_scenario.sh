@@ -5,20 +5,22 @@
 # and its exit code (low 8 bits, all that Wine passes on) with the same expected files the
 # Linux end-to-end tests use.
 #
-#   run_scenario.sh WINE_RUN MONITOR.exe KORVI_SAR.exe SCENARIO EXPECTED_DIR WORK_DIR SKIP_LIST
+#   run_scenario.sh WINE_RUN MONITOR.exe KORVI_SAR.exe SCENARIO EXPECTED_DIR WORK_DIR SKIP_LIST ERROR_TEXTS
 #
 # KORVI_SAR.exe is the copy in the test bed, beside the manifest that activates the fake
 # providers. SKIP_LIST names scenarios that are not run (the runner says why and ends with 77,
-# which CTest counts as skipped) and those whose debug channel is not compared.
+# which CTest counts as skipped) and those whose debug channel is not compared. ERROR_TEXTS is
+# the table that error_texts/make_error_texts.sh wrote: each code with the simulated
+# platform's text and Wine's.
 set -u
-if [ $# -ne 7 ]; then
-  echo "usage: run_scenario.sh WINE_RUN MONITOR.exe KORVI_SAR.exe SCENARIO EXPECTED_DIR WORK_DIR SKIP_LIST" >&2
+if [ $# -ne 8 ]; then
+  echo "usage: run_scenario.sh WINE_RUN MONITOR.exe KORVI_SAR.exe SCENARIO EXPECTED_DIR WORK_DIR SKIP_LIST ERROR_TEXTS" >&2
   exit 2
 fi
-wine_run=$1 monitor=$2 binary=$3 scenario=$4 expected_dir=$5 work=$6 skip_list=$7
+wine_run=$1 monitor=$2 binary=$3 scenario=$4 expected_dir=$5 work=$6 skip_list=$7 error_texts=$8
 readonly kSkipped=77
 name=$(basename "$scenario" .json)
-for file in "$scenario" "$skip_list"; do
+for file in "$scenario" "$skip_list" "$error_texts"; do
   [ -f "$file" ] || { echo "run_scenario.sh: no such file: $file" >&2; exit 2; }
 done
 
@@ -59,14 +61,34 @@ perl -pe 's/\r\n/\n/g' "$out.stderr" >"$out.summary"
 perl -0pe 's/CoInitializeSecurity returned 0x80010119:\n\[-\] Err: CoInitializeSecurity//g' \
   "$expected_dir/$name.stdout" >"$out.expected-stdout"
 
-# Wine's message table words three of the codes that the scenarios inject otherwise than
-# Windows' or has no text for them (the service then writes "Unknown error"). The debug
-# channel carries those texts after the code, so the expected debug messages take Wine's
-# words for exactly these three codes; every other byte is compared as it stands.
-perl -pe 's/0x80070005 - Access is denied\./0x80070005 - Access denied./g;
-          s/0x80004004 - Operation aborted/0x80004004 - Unknown error/g;
-          s/0x80040154 - Class not registered/0x80040154 - Unknown error/g' \
-  "$expected_dir/$name.debug" >"$out.expected-debug"
+# Wine's message table words some codes otherwise than Windows' or has no text for them (the
+# service then writes "Unknown error"). The debug channel carries the text after the code, so
+# where the table says Wine's text differs, the expected "CODE - TEXT" at the end of a message
+# (or before its escaped line break) takes Wine's words; every other byte is compared as it
+# stands.
+# (A missing expected file is reported below, with the others.)
+if [ -f "$expected_dir/$name.debug" ] && ! perl -e '
+  my ($table, $expected) = @ARGV;
+  open my $texts, "<", $table or die "$table: $!\n";
+  my @differing;
+  while (my $line = <$texts>) {
+    chomp $line;
+    my @field = split /\t/, $line, -1;
+    die "$table:$.: expected CODE, TEXT and TEXT separated by tabs, got \"$line\"\n"
+      unless @field == 3 && $field[0] =~ /^0x[0-9a-f]{8}$/;
+    push @differing, [@field] if $field[1] ne $field[2];
+  }
+  open my $in, "<", $expected or die "$expected: $!\n";
+  while (my $message = <$in>) {
+    for (@differing) {
+      my ($code, $simulated, $wine) = @$_;
+      $message =~ s/\Q$code - $simulated\E(?=\\n|$)/$code - $wine/g;
+    }
+    print $message;
+  }' "$error_texts" "$expected_dir/$name.debug" >"$out.expected-debug"; then
+  echo "run_scenario.sh: cannot give the expected debug messages Wine's words" >&2
+  exit 2
+fi
 
 status=0
 compare() {  # kind, expected file, actual file

@@ -377,10 +377,11 @@ SimWmi::SimWmi(FaultTable& faults, Scheduler& scheduler, FirmwareSpec firmware, 
 
 SimWmi::~SimWmi() = default;
 
-HResult SimWmi::SysAllocString(std::wstring_view text, std::unique_ptr<WmiText>& out) noexcept {
+HResult SimWmi::SysAllocString(const wchar_t* text, std::unique_ptr<WmiText>& out) noexcept {
   out.reset();
   return Guarded([&]() -> HResult {
     if (auto code = world_->faults.Check("SysAllocString")) return *code;
+    if (text == nullptr) return kEOutOfMemory;  // SysAllocString(NULL) gives no text
     out = std::make_unique<SimText>(text);
     return 0;
   });

@@ -55,7 +55,7 @@ class SimWmi final : public wlan_power::WmiPlatform {
   SimWmi(const SimWmi&) = delete;
   SimWmi& operator=(const SimWmi&) = delete;
 
-  wlan_power::HResult SysAllocString(std::wstring_view text, std::unique_ptr<wlan_power::WmiText>& out) noexcept override;
+  wlan_power::HResult SysAllocString(const wchar_t* text, std::unique_ptr<wlan_power::WmiText>& out) noexcept override;
   wlan_power::HResult CoInitialize() noexcept override;
   void CoUninitialize() noexcept override;
   wlan_power::HResult CoInitializeSecurity() noexcept override;

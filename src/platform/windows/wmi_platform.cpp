@@ -12,9 +12,12 @@ namespace korvi::windows {
 
 using wlan_power::HResult;
 
-HResult ComWmiPlatform::SysAllocString(std::wstring_view text, std::unique_ptr<wlan_power::WmiText>& out) noexcept {
+HResult ComWmiPlatform::SysAllocString(const wchar_t* text, std::unique_ptr<wlan_power::WmiText>& out) noexcept {
   out.reset();
-  UniqueBstr made(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
+  // SysAllocString itself, as the seam names it. A scenario's SysAllocString faults count
+  // these calls, the service's own texts, and nothing else: the copy of a value that Put makes
+  // comes from SysAllocStringLen, and the Linux build's Put makes no text at all.
+  UniqueBstr made(::SysAllocString(text));
   if (!made) return E_OUTOFMEMORY;
   out.reset(new (std::nothrow) WmiTextObject(std::move(made)));
   return out ? S_OK : E_OUTOFMEMORY;

@@ -8,7 +8,7 @@ namespace korvi::windows {
 
 class ComWmiPlatform final : public wlan_power::WmiPlatform {
  public:
-  wlan_power::HResult SysAllocString(std::wstring_view text, std::unique_ptr<wlan_power::WmiText>& out) noexcept override;
+  wlan_power::HResult SysAllocString(const wchar_t* text, std::unique_ptr<wlan_power::WmiText>& out) noexcept override;
   wlan_power::HResult CoInitialize() noexcept override;
   void CoUninitialize() noexcept override;
   wlan_power::HResult CoInitializeSecurity() noexcept override;

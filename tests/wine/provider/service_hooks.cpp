@@ -56,7 +56,6 @@ using CoInitializeFn = HRESULT(WINAPI*)(LPVOID);
 using CoInitializeSecurityFn = HRESULT(WINAPI*)(PSECURITY_DESCRIPTOR, LONG, SOLE_AUTHENTICATION_SERVICE*, void*, DWORD,
                                                 DWORD, void*, DWORD, void*);
 using SysAllocStringFn = BSTR(WINAPI*)(const OLECHAR*);
-using SysAllocStringLenFn = BSTR(WINAPI*)(const OLECHAR*, UINT);
 using ExitFn = void(__cdecl*)(int);
 
 // The functions the table held before; set once, before any hook can run.
@@ -70,7 +69,6 @@ struct Originals {
   CoInitializeFn coInitialize = nullptr;
   CoInitializeSecurityFn coInitializeSecurity = nullptr;
   SysAllocStringFn sysAllocString = nullptr;
-  SysAllocStringLenFn sysAllocStringLen = nullptr;
   ExitFn exit = nullptr;
 };
 Originals real;
@@ -222,11 +220,6 @@ BSTR WINAPI HookSysAllocString(const OLECHAR* text) {
   return real.sysAllocString(text);
 }
 
-BSTR WINAPI HookSysAllocStringLen(const OLECHAR* text, UINT length) {
-  if (ProviderNotebook::Get().faults().Check("SysAllocString")) return nullptr;
-  return real.sysAllocStringLen(text, length);
-}
-
 [[noreturn]] void __cdecl HookExit(int code) {
   if (ProviderNotebook* notebook = ProviderNotebook::IfMade()) {
     std::fflush(stdout);
@@ -278,7 +271,6 @@ void InstallServiceHooks() noexcept {
   real.coInitialize = CoInitialize;
   real.coInitializeSecurity = CoInitializeSecurity;
   real.sysAllocString = SysAllocString;
-  real.sysAllocStringLen = SysAllocStringLen;
   real.exit = std::exit;
   if (!realKernel) {
     Patch(exe, "CreateEventW", &HookCreateEventW, real.createEventW);
@@ -290,13 +282,11 @@ void InstallServiceHooks() noexcept {
   Patch(exe, "RoInitialize", &HookRoInitialize, real.roInitialize);
   Patch(exe, "CoInitialize", &HookCoInitialize, real.coInitialize);
   Patch(exe, "CoInitializeSecurity", &HookCoInitializeSecurity, real.coInitializeSecurity);
-  // The service's texts are its SysAllocString calls. An executable that makes them with
-  // SysAllocStringLen instead (from a string view) imports no SysAllocString; then that
-  // function counts, and with it the copy that each Put makes of its value, which shifts the
-  // count of the texts made after the first Put of a firmware call.
-  if (!Patch(exe, "SysAllocString", &HookSysAllocString, real.sysAllocString)) {
-    Patch(exe, "SysAllocStringLen", &HookSysAllocStringLen, real.sysAllocStringLen);
-  }
+  // The service's texts are its SysAllocString calls, as on Linux, where the WMI seam's
+  // SysAllocString counts them. SysAllocStringLen stays real: the executable's Put copies its
+  // value with it, and the simulated Put makes no such copy, so counting it would move every
+  // later text of a firmware call to another number than on Linux.
+  Patch(exe, "SysAllocString", &HookSysAllocString, real.sysAllocString);
   Patch(exe, "exit", &HookExit, real.exit);
 }
 
