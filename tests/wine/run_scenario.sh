@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Runs the Windows build's korvi-sar.exe over one scenario under Wine, through the
 # debug-output monitor, and compares its standard output and standard error (CRLF folded to
-# LF; stderr is the simulated notebook's summary, every figure included), its debug messages
-# and its exit code (low 8 bits, all that Wine passes on) with the same expected files the
-# Linux end-to-end tests use.
+# LF; stderr is the simulated notebook's summary, every figure included), its trace without the
+# wall-clock stamps, its debug messages and its exit code (low 8 bits, all that Wine passes
+# on) with the same expected files the Linux end-to-end tests use.
 #
 #   run_scenario.sh WINE_RUN MONITOR.exe KORVI_SAR.exe SCENARIO EXPECTED_DIR WORK_DIR SKIP_LIST ERROR_TEXTS
 #
@@ -42,16 +42,19 @@ windows_path() { local p; p=$(realpath -m "$1"); printf 'Z:%s' "${p//\//\\}"; }
 
 mkdir -p "$work"
 out="$work/$name"
-rm -f "$out.raw-stdout" "$out.stdout" "$out.debug" "$out.stderr" "$out.summary" "$out.exit"
+rm -f "$out.raw-stdout" "$out.stdout" "$out.debug" "$out.stderr" "$out.summary" "$out.exit" "$out.trace" \
+  "$out.sim-trace"
 
 # The child reads the scenario itself (the fake providers live in its process), so the path
 # must be one Wine resolves: Z: is the Unix root.
-env -u KORVI_DEBUG_LOG KORVI_SIM_SCENARIO="$(windows_path "$scenario")" \
+env -u KORVI_DEBUG_LOG KORVI_SIM_SCENARIO="$(windows_path "$scenario")" KORVI_SIM_TRACE="$(windows_path "$out.trace")" \
   "$wine_run" "$monitor" "$(windows_path "$out.debug")" "$binary" >"$out.raw-stdout" 2>"$out.stderr"
 code=$?
 echo $code >"$out.exit"
 perl -pe 's/\r\n/\n/g' "$out.raw-stdout" >"$out.stdout"
 perl -pe 's/\r\n/\n/g' "$out.stderr" >"$out.summary"
+# The trace on simulated time alone, as the Linux runs compare it.
+[ -f "$out.trace" ] && perl -pe 's/\r\n/\n/g; s/,"t_wall_us":[0-9]+//' "$out.trace" >"$out.sim-trace"
 
 # The one answer in which Wine's COM differs from Windows': Windows gives RPC_E_TOO_LATE
 # (0x80010119) for every CoInitializeSecurity after the first in a process, Wine 8 gives 0 at
@@ -129,6 +132,7 @@ if [ "${KORVI_WINE_KERNEL:-simulated}" = real ]; then
 else
   compare stdout "$out.expected-stdout" "$out.stdout"
   compare stderr "$expected_dir/$name.stderr" "$out.summary"
+  compare trace "$expected_dir/$name.sim-trace" "$out.sim-trace"
 fi
 [ "${skip_kind:-}" = no-debug ] || compare debug "$out.expected-debug" "$out.debug"
 expected_code=$(($(cat "$expected_dir/$name.exit") & 255))

@@ -73,8 +73,18 @@ ProviderNotebook* ProviderNotebook::IfMade() noexcept { return made.load(std::me
 // The service's debug messages go out through the real OutputDebugStringW, so the
 // notebook's own sink stays silent here. Start installs the simulated seams in this DLL's own
 // copy of the seam slots, which nothing here reads.
+namespace {
+// KORVI_SIM_TRACE names the trace file, as on Linux; a path that cannot be opened ends the run
+// with exit code 2 (through Make).
+std::unique_ptr<sim::TraceFile> TraceFileFromEnvironment() {
+  const char* path = std::getenv("KORVI_SIM_TRACE");
+  if (path == nullptr || *path == '\0') return nullptr;
+  return sim::TraceFile::Open(path);
+}
+}  // namespace
+
 ProviderNotebook::ProviderNotebook(const sim::Scenario& scenario)
-    : notebook_(scenario, std::make_unique<NoDebugSink>(), nullptr,
+    : notebook_(scenario, std::make_unique<NoDebugSink>(), TraceFileFromEnvironment(),
                 KernelOfTheService() == Kernel::kReal ? sim::Clock::kRealTime : sim::Clock::kVirtual) {
   notebook_.Start();
 }
