@@ -55,7 +55,7 @@ void Scheduler::Start() {
 }
 
 void Scheduler::Stop() {
-  std::multimap<Key, Item> dropped;
+  std::multimap<Key, std::function<void()>> dropped;
   {
     std::lock_guard lock(mutex_);
     stopping_ = true;
@@ -92,10 +92,10 @@ bool Scheduler::OnPlatformThread() const noexcept {
   return platformThread_.load(std::memory_order_acquire) == std::this_thread::get_id();
 }
 
-void Scheduler::Post(std::int64_t atMs, std::function<void()> action, bool gated) {
+void Scheduler::Post(std::int64_t atMs, std::function<void()> action) {
   std::lock_guard lock(mutex_);
   if (stopping_) return;
-  items_.emplace(Key{atMs, posted_++}, Item{std::move(action), gated || clock_ == Clock::kVirtual});
+  items_.emplace(Key{atMs, posted_++}, std::move(action));
   Changed();
 }
 
@@ -109,13 +109,13 @@ void Scheduler::Run() {
   }
 }
 
-void Scheduler::RunItem(std::unique_lock<std::mutex>& lock, std::multimap<Key, Item>::iterator it) {
-  Item item = std::move(it->second);
+void Scheduler::RunItem(std::unique_lock<std::mutex>& lock, std::multimap<Key, std::function<void()>>::iterator it) {
+  std::function<void()> action = std::move(it->second);
   items_.erase(it);
-  delivering_ = item.gated;
+  delivering_ = true;
   lock.unlock();
-  item.action();
-  item.action = nullptr;  // release what the action held before taking the lock again
+  action();
+  action = nullptr;  // release what the action held before taking the lock again
   lock.lock();
   delivering_ = false;
   if (!mainParked_) Resume();  // the item let the main thread go on

@@ -57,9 +57,9 @@ class Scheduler {
   };
   Stamp Now() const noexcept;
 
-  // gated: the item waits for the main thread to be parked (on the real-time clock nothing
-  // is gated). On the virtual clock every item waits for that.
-  void Post(std::int64_t atMs, std::function<void()> action, bool gated = true);
+  // On the virtual clock the item waits for the main thread to be parked; on the real-time
+  // clock it runs when due.
+  void Post(std::int64_t atMs, std::function<void()> action);
 
   // The calling (main) thread parks for a simulated duration. Called from an item, it returns
   // at once: no time passes inside an item.
@@ -78,10 +78,6 @@ class Scheduler {
   std::size_t LiveEvents() const;
 
  private:
-  struct Item {
-    std::function<void()> action;
-    bool gated;
-  };
   struct Event {
     bool signalled = false;
     bool manualReset = false;
@@ -91,7 +87,7 @@ class Scheduler {
   void Run();
   void RunVirtual(std::unique_lock<std::mutex>& lock);
   void RunRealTime(std::unique_lock<std::mutex>& lock);
-  void RunItem(std::unique_lock<std::mutex>& lock, std::multimap<Key, Item>::iterator item);
+  void RunItem(std::unique_lock<std::mutex>& lock, std::multimap<Key, std::function<void()>>::iterator item);
   // Moves virtual time to atMs, pacing first when asked; false when the world changed during
   // the pacing wait and the next step must be chosen again.
   bool AdvanceTo(std::unique_lock<std::mutex>& lock, std::int64_t atMs);
@@ -117,7 +113,7 @@ class Scheduler {
   std::condition_variable mainResume_;  // the main thread (parked) and outside waiters wait on it
   std::atomic<std::uint64_t> handOvers_{0};  // counts every change that a waiter may wait for
 
-  std::multimap<Key, Item> items_;
+  std::multimap<Key, std::function<void()>> items_;
   std::uint64_t posted_ = 0;
   bool running_ = false;
   bool stopping_ = false;

@@ -193,7 +193,7 @@ class SimCommandSession final : public cellular::DeviceServiceCommandSession, Co
     if (world_->modem.commandMs && *world_->modem.commandMs == 0) {
       complete();
     } else if (world_->modem.commandMs) {
-      world_->scheduler.Post(world_->scheduler.NowMs() + *world_->modem.commandMs, complete, false);
+      world_->scheduler.Post(world_->scheduler.NowMs() + *world_->modem.commandMs, complete);
     }
     return operation;
   }
@@ -378,7 +378,7 @@ void World::Transmission(std::int64_t atMs, bool value) {
           if (notifyEnd) self->reported = false;
         }
         if (notifyEnd) self->Deliver(false);
-      }, true);
+      });
     }
   }
   if (notifyStart) Deliver(true);
@@ -409,7 +409,7 @@ void SimModemPlatform::Schedule(const std::vector<TimelineItem>& timeline) {
         }
         world->TraceRadioChange();
       }
-    }, true);
+    });
   }
 }
 
