@@ -401,9 +401,22 @@ TEST(ScenarioFile, ReadsEveryByteOrNamesThePathAndReason) {
     }
     return "(read)";
   };
+  // The bound holds to the byte: a scenario of exactly 16 MiB is read, one byte more is not.
+  const std::string large = (directory / "large.json").string();
+  {
+    std::ofstream out(large, std::ios::binary);
+    out << std::string(kMaxScenarioBytes, ' ');
+  }
+  EXPECT_EQ(ReadScenarioFile(large).size(), kMaxScenarioBytes);
+  {
+    std::ofstream out(large, std::ios::binary | std::ios::app);
+    out << ' ';
+  }
+  EXPECT_EQ(errorOf(large), large + ": cannot read the file: it is larger than 16 MiB, the most a scenario may hold");
+
   const std::string missing = (directory / "missing.json").string();
   EXPECT_EQ(errorOf(missing), missing + ": cannot read the file: No such file or directory");
-  EXPECT_EQ(errorOf(directory.string()), directory.string() + ": cannot read the file: Is a directory");
+  EXPECT_EQ(errorOf(directory.string()), directory.string() + ": cannot read the file: it is a directory, not a regular file");
   std::filesystem::remove_all(directory);
 }
 
