@@ -103,13 +103,9 @@ OwnFile OwnFile::Open(const std::string& path, Use use) {
   struct stat status {};
   if (::fstat(fd, &status) != 0) throw OpenRefused(Reason(errno));
   file.id_ = IdOf(status);
+  // The descriptor stays non-blocking: a regular file or a sink never makes a read or write
+  // wait anyway, and a file of the kernel's that only looks regular then fails instead.
   Check(file.id_, use);
-#ifndef _WIN32
-  // A regular file or a sink never makes a read or write wait; from here on it is an
-  // ordinary descriptor.
-  const int statusFlags = ::fcntl(fd, F_GETFL);
-  if (statusFlags >= 0) ::fcntl(fd, F_SETFL, statusFlags & ~O_NONBLOCK);
-#endif
   return file;
 }
 
