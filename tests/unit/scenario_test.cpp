@@ -55,10 +55,11 @@ TEST(ScenarioErrors, DocumentAndTopLevel) {
                               "literal"},
       {"{} {}", "s.json: not valid JSON: [json.exception.parse_error.101] parse error at line 1, column 4: syntax "
                 "error while parsing value - unexpected '{'; expected end of input"},
-      // Ill-formed UTF-8 and a number beyond double are the parser's to reject.
+      // Ill-formed UTF-8 and a number beyond double are the parser's to reject; the byte that
+      // is not UTF-8 is shown escaped, never raw.
       {"{\"modem\": {\"sim_icc_id\": \"\xff\"}}",
        "s.json: not valid JSON: [json.exception.parse_error.101] parse error at line 1, column 27: syntax error "
-       "while parsing value - invalid string: ill-formed UTF-8 byte; last read: '\"\xff'"},
+       "while parsing value - invalid string: ill-formed UTF-8 byte; last read: '\"\\xff'"},
       {"{\"speed\": 1e999}", "s.json: not valid JSON: [json.exception.out_of_range.406] number overflow parsing "
                              "'1e999'"},
       {"[]", "s.json: (top level): expected an object"},
@@ -117,8 +118,8 @@ TEST(ScenarioErrors, Modem) {
       {"{\"modem\": {\"sar_reply\": \"0g\"}}", "s.json: modem.sar_reply: expected hex digits, got \"0g\""},
       {"{\"modem\": {\"sar_reply\": \"01 02\"}}", "s.json: modem.sar_reply: expected hex digits, got \"01 02\""},
       {"{\"modem\": {\"sar_reply\": \"0x01\"}}", "s.json: modem.sar_reply: expected hex digits, got \"0x01\""},
-      {"{\"modem\": {\"sar_reply\": \"" + std::string(50, 'z') + "\"}}",
-       "s.json: modem.sar_reply: expected hex digits, got \"" + std::string(40, 'z') + "\"..."},
+      {"{\"modem\": {\"sar_reply\": \"" + std::string(100, 'z') + "\"}}",
+       "s.json: modem.sar_reply: expected hex digits, got \"" + std::string(80, 'z') + "\"..."},
       {"{\"modem\": {\"sar_reply\": 12}}", "s.json: modem.sar_reply: expected a string, got 12"},
       {"{\"modem\": {\"sar_manager\": null}}", "s.json: modem.sar_manager: expected true or false, got null"},
       {"{\"modem\": {\"command_ms\": -1}}",
@@ -269,6 +270,48 @@ TEST(ScenarioValues, ModemKeysArriveAsWritten) {
   EXPECT_EQ(other.modem->commandMs, std::optional<std::int64_t>(250));
 }
 
+// Whatever the file holds, an error line quotes at most about 80 characters of any piece of
+// it, escapes what is not printable ASCII, and says where it cut.
+TEST(ScenarioErrors, InputIsShownShortAndPrintable) {
+  const std::string longKey(1000000, 'k');
+  const std::string cutKey = "\"" + std::string(80, 'k') + "\"...";
+  std::string deep;
+  for (int i = 0; i < 10000; ++i) deep += "{\"a\":";
+  deep += "{\"k\":1,\"k\":2}" + std::string(10000, '}');
+  std::string deepPath = ".k";
+  while (deepPath.size() + 2 <= 160) deepPath = ".a" + deepPath;
+  ExpectErrors({
+      {"{\"" + longKey + "\": 1}", "s.json: " + cutKey + ": " + kTopKeys},
+      {"{\"modem\": {\"" + longKey + "\": 1}}",
+       "s.json: modem." + cutKey + ": unknown key; expected one of device_status, sim_icc_id, command_session, "
+       "sar_status_code, sar_reply, sar_manager, command_ms"},
+      {"{\"" + std::string(80, 'k') + "\": 1}", "s.json: " + std::string(80, 'k') + ": " + kTopKeys},
+      {"{\"k\\u0001\\u00e9\": 1}", "s.json: \"k\\x01\\xc3\\xa9\": " + std::string(kTopKeys)},
+      {"{\"faults\": [{\"op\": \"" + longKey + "\", \"hresult\": 1}]}", "s.json: faults[0].op: unknown op " + cutKey},
+      {"{\"faults\": [{\"op\": \"Get\\u00e9\\n\", \"hresult\": 1}]}",
+       "s.json: faults[0].op: unknown op \"Get\\xc3\\xa9\\n\""},
+      {"{\"speed\": \"" + std::string(79, 's') + "\\u00ff\"}",
+       "s.json: speed: expected a number, got \"" + std::string(79, 's') + "\"..."},
+      // The parser's message quotes the token it stopped at, which can be the rest of the file.
+      {"{\"speed\": \"" + longKey,
+       "s.json: not valid JSON: [json.exception.parse_error.101] parse error at line 1, column 1000012: syntax "
+       "error while parsing value - invalid string: missing closing quote; last read: '\"" +
+           std::string(79, 'k') + "...'"},
+      {"{\"speed\": 1" + std::string(100, '0') + "e999}",
+       "s.json: not valid JSON: [json.exception.out_of_range.406] number overflow parsing '1" + std::string(79, '0') +
+           "...'"},
+      // A key repeated deep inside: the path's end names it.
+      {deep, "s.json: ..." + deepPath + ": duplicate key"},
+  });
+  const std::string longName = "/" + std::string(200, 'd') + "/\xff.json";
+  try {
+    ParseScenario("[]", longName);
+    FAIL() << "accepted";
+  } catch (const ScenarioError& error) {
+    EXPECT_EQ(std::string(error.what()), "..." + std::string(70, 'd') + "/\\xff.json: (top level): expected an object");
+  }
+}
+
 TEST(ScenarioValues, IccIdIsUtf16FromUtf8OrEscapes) {
   // e-acute (2 bytes), euro sign (3 bytes), and U+1F600 (4 bytes: a surrogate pair in UTF-16).
   const std::u16string expected = u"89\u00E9\u20AC\U0001F600";
@@ -358,9 +401,22 @@ TEST(ScenarioFile, ReadsEveryByteOrNamesThePathAndReason) {
     }
     return "(read)";
   };
+  // The bound holds to the byte: a scenario of exactly 16 MiB is read, one byte more is not.
+  const std::string large = (directory / "large.json").string();
+  {
+    std::ofstream out(large, std::ios::binary);
+    out << std::string(kMaxScenarioBytes, ' ');
+  }
+  EXPECT_EQ(ReadScenarioFile(large).size(), kMaxScenarioBytes);
+  {
+    std::ofstream out(large, std::ios::binary | std::ios::app);
+    out << ' ';
+  }
+  EXPECT_EQ(errorOf(large), large + ": cannot read the file: it is larger than 16 MiB, the most a scenario may hold");
+
   const std::string missing = (directory / "missing.json").string();
   EXPECT_EQ(errorOf(missing), missing + ": cannot read the file: No such file or directory");
-  EXPECT_EQ(errorOf(directory.string()), directory.string() + ": cannot read the file: Is a directory");
+  EXPECT_EQ(errorOf(directory.string()), directory.string() + ": cannot read the file: it is a directory, not a regular file");
   std::filesystem::remove_all(directory);
 }
 

@@ -1,39 +1,48 @@
 // The one file of the simulated notebook that uses POSIX calls: appending whole lines to the
 // debug file, and the system log.
-#include <fcntl.h>
 #include <syslog.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <stdexcept>
 
 #include "platform/sim/debug_sink.h"
+#include "platform/sim/own_file.h"
+#include "platform/sim/shown_input.h"
+#include "platform/sim/write_failure.h"
 
 namespace korvi::sim {
 namespace {
 
 class FileSink final : public DebugSink {
  public:
-  explicit FileSink(int fd) : fd_(fd) {}
-  ~FileSink() override { ::close(fd_); }
+  FileSink(OwnFile file, std::string path) : file_(std::move(file)), path_(std::move(path)) {}
   void Write(std::string_view utf8Message) noexcept override {
     try {
       const std::string line = OneLine(utf8Message) + "\n";
       // O_APPEND and one write per message: lines from two threads never interleave.
       std::size_t written = 0;
       while (written < line.size()) {
-        const ssize_t n = ::write(fd_, line.data() + written, line.size() - written);
+        errno = 0;
+        const ssize_t n = ::write(file_.fd(), line.data() + written, line.size() - written);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;  // a message that cannot be delivered is lost silently
+        if (n <= 0) {
+          // The message is lost; the run goes on, and its end says the log is incomplete.
+          failure_.Record(n < 0 ? errno : 0);
+          return;
+        }
         written += static_cast<std::size_t>(n);
       }
     } catch (...) {
+      failure_.Record(ENOMEM);
     }
   }
+  void ReportFailure(std::ostream& out) const override { failure_.Report(out, "debug log", path_); }
 
  private:
-  int fd_;
+  OwnFile file_;
+  std::string path_;
+  WriteFailure failure_;
 };
 
 class SystemLogSink final : public DebugSink {
@@ -52,9 +61,11 @@ class SystemLogSink final : public DebugSink {
 }  // namespace
 
 std::unique_ptr<DebugSink> DebugSink::OpenFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-  if (fd < 0) throw std::runtime_error("KORVI_DEBUG_LOG: cannot open \"" + path + "\": " + std::strerror(errno));
-  return std::make_unique<FileSink>(fd);
+  try {
+    return std::make_unique<FileSink>(OwnFile::Open(path, OwnFile::Use::kAppend), path);
+  } catch (const OpenRefused& refused) {
+    throw std::runtime_error("KORVI_DEBUG_LOG: cannot open \"" + ShownPath(path) + "\": " + refused.what());
+  }
 }
 
 std::unique_ptr<DebugSink> DebugSink::SystemLog() { return std::make_unique<SystemLogSink>(); }

@@ -1,34 +1,54 @@
 // korvi-sar on the simulated notebook: the scenario comes from the file that
 // KORVI_SIM_SCENARIO names, or from the embedded default; KORVI_SIM_TRACE names a file for
-// the run's trace.
-#include <sys/stat.h>
+// the run's trace, KORVI_DEBUG_LOG one for the debug channel.
 #include <unistd.h>
 
 #include <cstdlib>
 #include <iostream>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
 #include "controller/service.h"
 #include "default_scenario.h"
 #include "platform/sim/notebook.h"
+#include "platform/sim/own_file.h"
 #include "platform/sim/scenario_file.h"
+#include "platform/sim/shown_input.h"
 
 namespace {
+namespace sim = korvi::sim;
+
 constexpr int kExitBadInput = 2;
 
-// Standard output carries the service's own messages and nothing else, so a trace path that
-// names the same file (/dev/stdout, or the file stdout is redirected to) is refused. The
-// null device takes anything without harm.
-bool IsStandardOutput(const std::string& path) {
-  struct stat out {};
-  struct stat target {};
-  struct stat null {};
-  if (::fstat(STDOUT_FILENO, &out) != 0 || ::stat(path.c_str(), &target) != 0) return false;
-  const bool same = out.st_dev == target.st_dev && out.st_ino == target.st_ino;
-  const bool isNull = ::stat("/dev/null", &null) == 0 && null.st_dev == target.st_dev && null.st_ino == target.st_ino;
-  return same && !isNull;
-}
+std::string Shown(const std::string& path) { return "\"" + sim::ShownPath(path) + "\""; }
+
+// The files a run reads and writes must stay apart: standard output carries the service's
+// messages only, the scenario is input and must survive the run, and the trace and the debug
+// log each hold one kind of line. Each path is checked before anything is opened for writing,
+// so a refused run has truncated or written nothing. A sink such as /dev/null keeps nothing,
+// so nothing can be mixed in it.
+class RunFiles {
+ public:
+  explicit RunFiles(const char* scenarioPath) : stdout_(sim::StandardOutput()) {
+    if (scenarioPath != nullptr && *scenarioPath != '\0') scenario_ = sim::ExistingFile(scenarioPath);
+  }
+
+  // `what` says what the writing would do to the scenario.
+  void CheckOutput(const std::string& variable, const std::string& path, const char* what) const {
+    const std::optional<sim::FileId> target = sim::ExistingFile(path);
+    if (!target || sim::IsDiscardingDevice(*target)) return;
+    if (stdout_ && sim::SameFile(*target, *stdout_))
+      throw std::runtime_error(variable + ": " + Shown(path) + " is standard output, which carries only the service's messages");
+    if (scenario_ && sim::SameFile(*target, *scenario_))
+      throw std::runtime_error(variable + ": " + Shown(path) + " is the scenario file, which the " + what);
+  }
+
+ private:
+  std::optional<sim::FileId> stdout_;
+  std::optional<sim::FileId> scenario_;
+};
+
 }  // namespace
 
 int main() {
@@ -39,15 +59,26 @@ int main() {
     const sim::Scenario scenario = scenarioPath != nullptr && *scenarioPath != '\0'
                                        ? sim::ParseScenario(sim::ReadScenarioFile(scenarioPath), scenarioPath)
                                        : sim::ParseScenario(sim::kDefaultScenario, "embedded default scenario");
+    const RunFiles files(scenarioPath);
     const char* debugPath = std::getenv("KORVI_DEBUG_LOG");
-    auto sink = debugPath != nullptr && *debugPath != '\0' ? sim::DebugSink::OpenFile(debugPath)
-                                                           : sim::DebugSink::SystemLog();
+    const bool debugToFile = debugPath != nullptr && *debugPath != '\0';
     const char* tracePath = std::getenv("KORVI_SIM_TRACE");
+    const bool traceToFile = tracePath != nullptr && *tracePath != '\0';
+    if (debugToFile) files.CheckOutput("KORVI_DEBUG_LOG", debugPath, "debug log would append to");
+    if (traceToFile) files.CheckOutput("KORVI_SIM_TRACE", tracePath, "trace would overwrite");
+
+    auto sink = debugToFile ? sim::DebugSink::OpenFile(debugPath) : sim::DebugSink::SystemLog();
     std::unique_ptr<sim::TraceFile> traceFile;
-    if (tracePath != nullptr && *tracePath != '\0') {
-      if (IsStandardOutput(tracePath))
-        throw std::runtime_error("KORVI_SIM_TRACE: \"" + std::string(tracePath) +
-                                 "\" is standard output, which carries only the service's messages");
+    if (traceToFile) {
+      // The debug log exists now even if it did not before, so two spellings of one new path
+      // are found as well.
+      if (debugToFile) {
+        const std::optional<sim::FileId> debug = sim::ExistingFile(debugPath);
+        const std::optional<sim::FileId> trace = sim::ExistingFile(tracePath);
+        if (debug && trace && !sim::IsDiscardingDevice(*trace) && sim::SameFile(*debug, *trace))
+          throw std::runtime_error("KORVI_SIM_TRACE and KORVI_DEBUG_LOG: " + Shown(tracePath) + " and " +
+                                   Shown(debugPath) + " are the same file, where the two would mix");
+      }
       traceFile = sim::TraceFile::Open(tracePath);
     }
     notebook = std::make_unique<sim::Notebook>(scenario, std::move(sink), std::move(traceFile));

@@ -56,6 +56,8 @@ void Notebook::WriteSummary(std::ostream& out) const {
       << counts.handlerFailures << "\n";
   out << "korvi-sim: platform objects still held at exit: " << CountedObject::Live()
       << ", events still open: " << scheduler_.LiveEvents() << "\n";
+  // Before the trace's lines, so that a run still ends with its figures.
+  debug_->ReportFailure(out);
   trace_.WriteSummary(out);
 }
 

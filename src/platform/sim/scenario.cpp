@@ -13,6 +13,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/sim/shown_input.h"
+
 namespace korvi::sim {
 namespace {
 
@@ -44,16 +46,16 @@ struct KeyError {
 
 [[noreturn]] void Fail(const std::string& path, const std::string& message) { throw KeyError{path, message}; }
 
+// A key shown bare in a path: short, and only letters, digits and underscores.
 bool IsPlainKey(std::string_view key) {
-  return !key.empty() && std::all_of(key.begin(), key.end(), [](char c) {
+  return !key.empty() && key.size() <= kShownInputLimit && std::all_of(key.begin(), key.end(), [](char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
   });
 }
 
-// JSON-quoted, ASCII only: whatever the file holds, the message stays on one printable line.
-std::string Quoted(const std::string& text) {
-  return Json(text).dump(-1, ' ', true, Json::error_handler_t::replace);
-}
+// Quoted, printable ASCII only and cut when long: whatever the file holds, the message stays
+// on one short printable line.
+std::string Quoted(const std::string& text) { return QuotedInput(text); }
 
 std::string Member(const std::string& objectPath, const std::string& key) {
   const std::string shown = IsPlainKey(key) ? key : Quoted(key);
@@ -64,18 +66,11 @@ std::string Element(const std::string& arrayPath, std::size_t index) {
   return arrayPath + "[" + std::to_string(index) + "]";
 }
 
-// A value as an error message shows it; long strings are cut (at a character boundary).
+// A value as an error message shows it; long strings are cut.
 std::string Describe(const Json& value) {
-  constexpr std::size_t kShownBytes = 40;
   if (value.is_object()) return "an object";
   if (value.is_array()) return "an array";
-  if (value.is_string()) {
-    const std::string& text = value.get_ref<const std::string&>();
-    if (text.size() <= kShownBytes) return Quoted(text);
-    std::size_t cut = kShownBytes;
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-    return Quoted(text.substr(0, cut)) + "...";
-  }
+  if (value.is_string()) return Quoted(value.get_ref<const std::string&>());
   return value.dump();
 }
 
@@ -421,11 +416,23 @@ class DuplicateKeyWatch final : public nlohmann::json_sax<Json> {
   std::optional<std::string> duplicate_;
 };
 
-std::string OneLine(std::string text) {
-  std::replace(text.begin(), text.end(), '\n', ' ');
-  std::replace(text.begin(), text.end(), '\r', ' ');
-  return text;
+// The JSON library's message, which quotes the input it stopped at in single quotes
+// ("...; last read: '<token>'", "number overflow parsing '<token>'") and may go on with
+// "; expected ...". That token can be any length and any bytes; it is shown as every input
+// is. The library's own words around it are short.
+std::string LibraryMessage(std::string_view message) {
+  const std::size_t open = message.find('\'');
+  if (open == std::string_view::npos) return EscapedInput(message);
+  std::size_t close = message.find("'; expected ", open + 1);
+  if (close == std::string_view::npos) close = message.rfind('\'');
+  if (close == open) return EscapedInput(message.substr(0, open + 1)) + ShownInput(message.substr(open + 1));
+  return EscapedInput(message.substr(0, open + 1)) + ShownInput(message.substr(open + 1, close - open - 1)) +
+         EscapedInput(message.substr(close));
 }
+
+// A path in the document is made of pieces already shown short (two fit), but a duplicate
+// key can lie as deep as the file nests; the end of the path names the key.
+std::string ShownKeyPath(const std::string& path) { return ShownPath(path, 2 * kShownInputLimit); }
 
 }  // namespace
 
@@ -437,24 +444,25 @@ std::vector<std::uint8_t> DefaultSarReply() {
   return reply;
 }
 
-Scenario ParseScenario(const std::string& jsonText, const std::string& sourceName) {
+Scenario ParseScenario(const std::string& jsonText, const std::string& sourceNameAsGiven) {
+  const std::string sourceName = ShownPath(sourceNameAsGiven);
   Json root;
   DuplicateKeyWatch watch;
   try {
     root = Json::parse(jsonText);
     Json::sax_parse(jsonText, &watch);
   } catch (const Json::exception& error) {
-    throw ScenarioError(sourceName + ": not valid JSON: " + OneLine(error.what()));
+    throw ScenarioError(sourceName + ": not valid JSON: " + LibraryMessage(error.what()));
   }
   if (!root.is_object()) throw ScenarioError(sourceName + ": (top level): expected an object");
-  if (watch.duplicate()) throw ScenarioError(sourceName + ": " + *watch.duplicate() + ": duplicate key");
+  if (watch.duplicate()) throw ScenarioError(sourceName + ": " + ShownKeyPath(*watch.duplicate()) + ": duplicate key");
   try {
     return ReadScenario(root);
   } catch (const KeyError& error) {
-    throw ScenarioError(sourceName + ": " + error.path + ": " + error.message);
+    throw ScenarioError(sourceName + ": " + ShownKeyPath(error.path) + ": " + error.message);
   } catch (const Json::exception& error) {
     // Not expected: every access above checks the type first. Still never a library exception.
-    throw ScenarioError(sourceName + ": " + OneLine(error.what()));
+    throw ScenarioError(sourceName + ": " + LibraryMessage(error.what()));
   }
 }
 

@@ -55,7 +55,8 @@ class ScenarioError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// sourceName names the text in error messages (the file's path, or "embedded default").
+// sourceName names the text in error messages (the file's path, or "embedded default"); it
+// is shown as every path is, escaped and cut when long.
 Scenario ParseScenario(const std::string& jsonText, const std::string& sourceName);
 
 }  // namespace korvi::sim

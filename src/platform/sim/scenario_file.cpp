@@ -1,34 +1,44 @@
 #include "platform/sim/scenario_file.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 
+#include "platform/sim/own_file.h"
 #include "platform/sim/scenario.h"
+#include "platform/sim/shown_input.h"
 
 namespace korvi::sim {
 namespace {
 
-[[noreturn]] void CannotRead(const std::string& path, int error) {
-  // The streams do not promise to set errno; without it there is no better reason to give.
-  const std::string reason = error != 0 ? std::strerror(error) : "unknown error";
-  throw ScenarioError(path + ": cannot read the file: " + reason);
+[[noreturn]] void CannotRead(const std::string& path, const std::string& reason) {
+  throw ScenarioError(ShownPath(path) + ": cannot read the file: " + reason);
 }
+
+std::string Reason(int error) { return error != 0 ? std::strerror(error) : "unknown error"; }
 
 }  // namespace
 
 std::string ReadScenarioFile(const std::string& path) {
-  errno = 0;
-  std::ifstream file(path, std::ios::binary);
-  if (!file) CannotRead(path, errno);
-  errno = 0;
-  // read() rather than a stream iterator: a read error (a directory, an I/O fault) then sets
-  // badbit instead of escaping as an exception from the stream buffer.
-  std::string text;
-  char chunk[16384];
-  while (file.read(chunk, sizeof chunk) || file.gcount() > 0) text.append(chunk, static_cast<std::size_t>(file.gcount()));
-  if (file.bad() || !file.eof()) CannotRead(path, errno);
-  return text;
+  try {
+    const OwnFile file = OwnFile::Open(path, OwnFile::Use::kRead);
+    std::string text;
+    char chunk[16384];
+    for (;;) {
+      errno = 0;
+      const auto n = ::read(file.fd(), chunk, sizeof chunk);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) CannotRead(path, Reason(errno));
+      if (n == 0) return text;
+      // The bound holds however the file came to be this long, even while it grows.
+      if (text.size() + static_cast<std::size_t>(n) > kMaxScenarioBytes)
+        CannotRead(path, "it is larger than 16 MiB, the most a scenario may hold");
+      text.append(chunk, static_cast<std::size_t>(n));
+    }
+  } catch (const OpenRefused& refused) {
+    CannotRead(path, refused.what());
+  }
 }
 
 }  // namespace korvi::sim

@@ -1,9 +1,14 @@
 #include "platform/sim/trace_file.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cinttypes>
 #include <cstring>
 #include <stdexcept>
+
+#include "platform/sim/own_file.h"
+#include "platform/sim/shown_input.h"
 
 namespace korvi::sim {
 namespace {
@@ -76,30 +81,29 @@ std::string TraceLine(const TraceRecord& record) {
 }
 
 std::unique_ptr<TraceFile> TraceFile::Open(const std::string& path) {
-  errno = 0;
-  std::unique_ptr<std::FILE, Closer> file(std::fopen(path.c_str(), "wb"));
-  if (!file) {
-    const std::string reason = errno != 0 ? std::strerror(errno) : "unknown error";
-    throw std::runtime_error("KORVI_SIM_TRACE: cannot open \"" + path + "\": " + reason);
+  try {
+    OwnFile opened = OwnFile::Open(path, OwnFile::Use::kWrite);
+    // Emptied only now that it is known to be a regular file (a sink has nothing to empty).
+    errno = 0;
+    if (IsRegular(opened.id()) && ::ftruncate(opened.fd(), 0) != 0)
+      throw OpenRefused(errno != 0 ? std::strerror(errno) : "unknown error");
+    errno = 0;
+    std::unique_ptr<std::FILE, Closer> file(::fdopen(opened.fd(), "wb"));
+    if (!file) throw OpenRefused(errno != 0 ? std::strerror(errno) : "unknown error");
+    opened.Release();  // the stream closes it now
+    return std::unique_ptr<TraceFile>(new TraceFile(std::move(file), path));
+  } catch (const OpenRefused& refused) {
+    throw std::runtime_error("KORVI_SIM_TRACE: cannot open \"" + ShownPath(path) + "\": " + refused.what());
   }
-  return std::unique_ptr<TraceFile>(new TraceFile(std::move(file), path));
 }
 
 void TraceFile::WriteLine(const std::string& line) noexcept {
-  if (failed_) return;  // the trace is already incomplete; keep the first reason
+  if (failure_.failed()) return;  // the trace is already incomplete; keep the first reason
   errno = 0;
   // Flushed per record: a run that crashes still leaves every record before the crash.
   const bool written = std::fwrite(line.data(), 1, line.size(), file_.get()) == line.size() &&
                        std::fputc('\n', file_.get()) != EOF && std::fflush(file_.get()) == 0;
-  if (!written) {
-    failed_ = true;
-    error_ = errno;
-  }
-}
-
-std::string TraceFile::failure() const {
-  if (!failed_) return {};
-  return error_ != 0 ? std::strerror(error_) : "write failed";
+  if (!written) failure_.Record(errno);
 }
 
 }  // namespace korvi::sim

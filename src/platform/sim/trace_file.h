@@ -3,10 +3,12 @@
 #pragma once
 
 #include <cstdio>
+#include <iosfwd>
 #include <memory>
 #include <string>
 
 #include "platform/sim/trace_record.h"
+#include "platform/sim/write_failure.h"
 
 namespace korvi::sim {
 
@@ -16,16 +18,17 @@ std::string TraceLine(const TraceRecord& record);
 
 class TraceFile {
  public:
-  // Creates or truncates the file. Throws std::runtime_error
+  // Creates or truncates the file; a path that is there and is neither a regular file nor
+  // a sink such as /dev/null is refused, and never truncated. Throws std::runtime_error
   // "KORVI_SIM_TRACE: cannot open \"<path>\": <reason>".
   static std::unique_ptr<TraceFile> Open(const std::string& path);
 
   // Appends the line and a line break and flushes. Not thread-safe: TraceLog serialises.
   void WriteLine(const std::string& line) noexcept;
-  // Whether a write failed (the trace is then incomplete), and why the first one did.
-  bool failed() const noexcept { return failed_; }
-  std::string failure() const;
   const std::string& path() const noexcept { return path_; }
+  // When a write failed (the trace is then incomplete), the line that says so and why the
+  // first one did.
+  void ReportFailure(std::ostream& out) const { failure_.Report(out, "trace file", path_); }
 
  private:
   struct Closer {
@@ -35,8 +38,7 @@ class TraceFile {
 
   std::unique_ptr<std::FILE, Closer> file_;
   std::string path_;
-  bool failed_ = false;
-  int error_ = 0;
+  WriteFailure failure_;
 };
 
 }  // namespace korvi::sim

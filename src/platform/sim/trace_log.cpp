@@ -96,8 +96,7 @@ void TraceLog::WriteSummary(std::ostream& out) const {
   std::lock_guard lock(mutex_);
   figures_.Write(out);
   // A trace that is incomplete must not pass for a whole one.
-  if (file_ && file_->failed())
-    out << "korvi-sim: trace file \"" << file_->path() << "\" is incomplete: " << file_->failure() << "\n";
+  if (file_) file_->ReportFailure(out);
   if (lost_) out << "korvi-sim: trace records lost: memory ran out\n";
 }
 
