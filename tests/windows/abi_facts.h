@@ -1,5 +1,5 @@
-// The ABI facts that the service's calls depend on, carried over from the shared ABI facts
-// file (winrt-abi-facts.md: the interface tables of section 5, the parameterized IIDs of
+// The ABI facts that the service's calls depend on, carried over from
+// docs/winrt-abi-facts.md (the interface tables of section 5, the parameterized IIDs of
 // section 7, the layouts of section 1). The declarations are checked against this table, not
 // against themselves: the fake providers share the declarations and would not notice a slip.
 //

@@ -1,7 +1,8 @@
 // Windows.Security.Cryptography.ICryptographicBufferStatics, up to CopyToByteArray (slot 10),
 // the last slot the service calls. mingw-w64 10 has the interface in
 // windows.security.cryptography.h, but that header does not compile as C++ (it forward-declares
-// BinaryStringEncoding with `typedef enum X X;`), so it is declared here from the ABI facts.
+// BinaryStringEncoding with `typedef enum X X;`), so it is declared here from the ABI facts
+// (docs/winrt-abi-facts.md).
 #pragma once
 
 #include <windows.h>

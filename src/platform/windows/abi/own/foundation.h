@@ -6,9 +6,10 @@
 // does compile and supplies the primary templates (IAsyncOperation<T>, ITypedEventHandler<S, A>,
 // IVectorView<T>, ...) that network_operators.h specializes.
 //
-// Layout from the ABI facts: TimeSpan is { INT64 Duration } in 100 ns units; IAsyncAction
-// derives from IInspectable directly (IAsyncInfo is a separate interface of the same object,
-// not a base), slots 6-8; the delegate derives from IUnknown, Invoke at slot 3.
+// Layout from the ABI facts (docs/winrt-abi-facts.md): TimeSpan is { INT64 Duration } in
+// 100 ns units; IAsyncAction derives from IInspectable directly (IAsyncInfo is a separate
+// interface of the same object, not a base), slots 6-8; the delegate derives from IUnknown,
+// Invoke at slot 3.
 #pragma once
 
 #include <windows.h>

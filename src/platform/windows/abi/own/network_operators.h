@@ -1,7 +1,8 @@
 // Our own declarations of the Windows.Networking.NetworkOperators interfaces that the service
 // calls, for toolchains whose headers lack windows.networking.networkoperators.h (mingw-w64).
-// Written from the ABI facts (IIDs, slot order, parameter types), in the SDK's own namespaces
-// and names, so that code written against them also builds against the SDK's header.
+// Written from the ABI facts in docs/winrt-abi-facts.md (IIDs, slot order, parameter types),
+// in the SDK's own namespaces and names, so that code written against them also builds
+// against the SDK's header.
 //
 // Each interface is declared up to the last slot that the service calls, so every slot in
 // between keeps its place; unused slots carry their real signature. The slot number of each
