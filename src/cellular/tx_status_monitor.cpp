@@ -29,7 +29,7 @@ std::int32_t TxStatusMonitor(os::EventHandle txEvent) {
     std::shared_ptr<SarManager> manager = configuration ? configuration->SarManager() : nullptr;
 
     sarManager = manager;
-    txEventForHandler.store(txEvent);
+    txEventForHandler.Attach(txEvent);
     if (!manager) {
       WriteConsoleMessage("\n [Korvi] - TxStatusMonitor() Couldn't get valid SarManager.");
       return kEPointer;
@@ -59,7 +59,7 @@ std::int32_t OnTransmissionStateChanged::Invoke(const std::shared_ptr<SarManager
     if (!heldArgs) return kEPointer;
     const bool transmitting = heldArgs->IsTransmitting();
     isTransmitting.store(transmitting ? 1 : 0, std::memory_order_release);
-    os::Platform().SetEvent(txEventForHandler.load());
+    txEventForHandler.SetEvent();
     WriteConsoleMessage("\n [Korvi] - TxStatusMonitor() SetEvent(TxEvent).");
     return 0;
   } catch (const PlatformError& error) {

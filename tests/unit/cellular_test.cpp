@@ -2,6 +2,9 @@
 // monitor and its handler, the radio-state test and the monitor stop.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <latch>
+#include <optional>
 #include <thread>
 
 #include "cellular/cellular_state.h"
@@ -41,7 +44,7 @@ class ModemFixture : public ::testing::Test {
     if (modem_) modem_->Shutdown();
     cellular::ReleaseProcessObjects();
     cellular::isTransmitting.store(0);
-    cellular::txEventForHandler.store(nullptr);
+    cellular::txEventForHandler.Detach();
     EXPECT_EQ(CountedObject::Live(), baseline_) << "platform objects leaked";
   }
 
@@ -165,7 +168,7 @@ TEST_F(ModemFixture, MonitoringStarts) {
   EXPECT_EQ(os_.Console(), "\n [Korvi] sarManager.StartTransmissionStateMonitoring().");
   EXPECT_EQ(cellular::isTransmitting.load(), 0) << "no state is read at start";
   EXPECT_NE(cellular::sarManager, nullptr);
-  EXPECT_EQ(cellular::txEventForHandler.load(), event);
+  EXPECT_EQ(cellular::txEventForHandler.Current(), event);
 }
 
 TEST_F(ModemFixture, NoSarManager) {
@@ -177,7 +180,7 @@ TEST_F(ModemFixture, NoSarManager) {
   EXPECT_FALSE(cellular::TxStatusMonitoringStarted());
   EXPECT_EQ(os_.Console(), "\n [Korvi] - TxStatusMonitor() Couldn't get valid SarManager.");
   EXPECT_EQ(cellular::sarManager, nullptr);
-  EXPECT_EQ(cellular::txEventForHandler.load(), event);
+  EXPECT_EQ(cellular::txEventForHandler.Current(), event);
   EXPECT_EQ(faults_->Calls("TransmissionStateChanged"), 0);
 }
 
@@ -197,7 +200,7 @@ TEST_P(TxStatusMonitorFailureTest, CaughtSilentlyAndNotMonitoring) {
   EXPECT_FALSE(cellular::TxStatusMonitoringStarted());
   EXPECT_EQ(os_.Console(), "");
   EXPECT_EQ(cellular::sarManager != nullptr, c.managerKept);
-  EXPECT_EQ(cellular::txEventForHandler.load() != nullptr, c.managerKept);
+  EXPECT_EQ(cellular::txEventForHandler.Current() != nullptr, c.managerKept);
   const bool handlerCalled = faults_->Calls("TransmissionStateChanged") > 0;
   EXPECT_EQ(handlerCalled && std::string(c.op) != "TransmissionStateChanged", c.handlerAdded);
   ASSERT_EQ(os_.Debug().size(), 1u) << "the caught error's text goes to the debug channel";
@@ -233,10 +236,18 @@ class Args final : public cellular::TransmissionStateChangedEventArgs {
   bool fails_;
 };
 
+// Resets the handler's shared state when a test ends, whatever it left.
+struct HandlerStateReset {
+  ~HandlerStateReset() {
+    cellular::txEventForHandler.Detach();
+    cellular::isTransmitting.store(0);
+  }
+};
+
 TEST(TransmissionStateHandlerTest, StoresThenSignalsThenWrites) {
   testing::RecordingOs os;
   const os::EventHandle event = os.CreateAutoResetEvent();
-  cellular::txEventForHandler.store(event);
+  cellular::txEventForHandler.Attach(event);
   cellular::OnTransmissionStateChanged handler;
 
   EXPECT_EQ(handler.Invoke(nullptr, std::make_shared<Args>(true)), 0);
@@ -245,14 +256,14 @@ TEST(TransmissionStateHandlerTest, StoresThenSignalsThenWrites) {
   EXPECT_EQ(handler.Invoke(nullptr, std::make_shared<Args>(true)), 0) << "the same state is not deduplicated";
   EXPECT_EQ(os.Console(),
             "\n [Korvi] - TxStatusMonitor() SetEvent(TxEvent).\n [Korvi] - TxStatusMonitor() SetEvent(TxEvent).");
-  cellular::txEventForHandler.store(nullptr);
+  cellular::txEventForHandler.Detach();
   cellular::isTransmitting.store(0);
 }
 
 TEST(TransmissionStateHandlerTest, FailedReadStoresNothingAndReturnsTheCode) {
   testing::RecordingOs os;
   const os::EventHandle event = os.CreateAutoResetEvent();
-  cellular::txEventForHandler.store(event);
+  cellular::txEventForHandler.Attach(event);
   cellular::isTransmitting.store(1);
   cellular::OnTransmissionStateChanged handler;
 
@@ -261,8 +272,54 @@ TEST(TransmissionStateHandlerTest, FailedReadStoresNothingAndReturnsTheCode) {
   EXPECT_FALSE(os.IsSignalled(event));
   EXPECT_EQ(os.Console(), "");
   EXPECT_EQ(handler.Invoke(nullptr, nullptr), cellular::kEPointer) << "no arguments is a failure, not a crash";
-  cellular::txEventForHandler.store(nullptr);
+  cellular::txEventForHandler.Detach();
   cellular::isTransmitting.store(0);
+}
+
+// A delivery held inside SetEvent while the main thread goes to close the event: the close
+// waits it out, and a delivery after the close never reaches the closed handle (whose value
+// the platform may already have given to another object).
+TEST(TransmissionStateHandlerTest, NoDeliverySignalsTheEventOnceItIsClosed) {
+  testing::RecordingOs os;
+  HandlerStateReset reset;
+  os::UniqueEvent event(os.CreateAutoResetEvent());
+  cellular::txEventForHandler.Attach(event.get());
+  cellular::OnTransmissionStateChanged handler;
+
+  std::latch entered(1);
+  std::latch release(1);
+  std::atomic<bool> released{false};
+  const auto releaseOnce = [&] {
+    if (!released.exchange(true)) release.count_down();
+  };
+  std::atomic<int> setEvents{0};
+  std::atomic<bool> insideSetEvent{false};
+  os.onSetEvent = [&](os::EventHandle) {
+    if (setEvents.fetch_add(1) != 0) return;  // only the first delivery is held
+    insideSetEvent.store(true);
+    entered.count_down();
+    release.wait();
+    insideSetEvent.store(false);
+  };
+  // The closer sleeps only while it waits a delivery out; that is when the test lets it go.
+  os.onSleep = [&](std::uint32_t) { releaseOnce(); };
+  std::optional<bool> insideAtClose;
+  os.onCloseEvent = [&](os::EventHandle) {
+    insideAtClose = insideSetEvent.load();
+    releaseOnce();  // a close that did not wait must not leave the delivery held for ever
+  };
+
+  std::thread delivery([&] { EXPECT_EQ(handler.Invoke(nullptr, std::make_shared<Args>(true)), 0); });
+  entered.wait();
+  cellular::txEventForHandler.Detach();
+  event.Close();
+  delivery.join();
+
+  ASSERT_TRUE(insideAtClose.has_value());
+  EXPECT_FALSE(*insideAtClose) << "the event was closed while a delivery was inside SetEvent";
+  EXPECT_EQ(handler.Invoke(nullptr, std::make_shared<Args>(false)), 0);
+  EXPECT_EQ(setEvents.load(), 1) << "a delivery after the close signalled the closed handle";
+  EXPECT_EQ(cellular::isTransmitting.load(), 0) << "the state is still stored";
 }
 
 struct RadioCase {
