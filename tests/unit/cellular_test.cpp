@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <latch>
+#include <new>
 #include <optional>
 #include <thread>
 
@@ -246,6 +247,7 @@ struct HandlerStateReset {
 
 TEST(TransmissionStateHandlerTest, StoresThenSignalsThenWrites) {
   testing::RecordingOs os;
+  HandlerStateReset reset;
   const os::EventHandle event = os.CreateAutoResetEvent();
   cellular::txEventForHandler.Attach(event);
   cellular::OnTransmissionStateChanged handler;
@@ -256,25 +258,68 @@ TEST(TransmissionStateHandlerTest, StoresThenSignalsThenWrites) {
   EXPECT_EQ(handler.Invoke(nullptr, std::make_shared<Args>(true)), 0) << "the same state is not deduplicated";
   EXPECT_EQ(os.Console(),
             "\n [Korvi] - TxStatusMonitor() SetEvent(TxEvent).\n [Korvi] - TxStatusMonitor() SetEvent(TxEvent).");
-  cellular::txEventForHandler.Detach();
-  cellular::isTransmitting.store(0);
+  EXPECT_TRUE(os.Debug().empty());
 }
 
-TEST(TransmissionStateHandlerTest, FailedReadStoresNothingAndReturnsTheCode) {
+TEST(TransmissionStateHandlerTest, TheStateIsStoredBeforeTheEventIsSignalled) {
   testing::RecordingOs os;
-  const os::EventHandle event = os.CreateAutoResetEvent();
-  cellular::txEventForHandler.Attach(event);
-  cellular::isTransmitting.store(1);
+  HandlerStateReset reset;
+  cellular::txEventForHandler.Attach(os.CreateAutoResetEvent());
+  std::vector<int> storedAtSetEvent;
+  os.onSetEvent = [&](os::EventHandle) { storedAtSetEvent.push_back(cellular::isTransmitting.load()); };
   cellular::OnTransmissionStateChanged handler;
 
-  EXPECT_EQ(handler.Invoke(nullptr, std::make_shared<Args>(false, true)), kAccessDenied);
-  EXPECT_EQ(cellular::isTransmitting.load(), 1);
-  EXPECT_FALSE(os.IsSignalled(event));
-  EXPECT_EQ(os.Console(), "");
-  EXPECT_EQ(handler.Invoke(nullptr, nullptr), cellular::kEPointer) << "no arguments is a failure, not a crash";
-  cellular::txEventForHandler.Detach();
-  cellular::isTransmitting.store(0);
+  for (const bool transmitting : {true, false, true}) handler.Invoke(nullptr, std::make_shared<Args>(transmitting));
+  handler.Invoke(nullptr, std::make_shared<Args>(false, /*fails=*/true));
+
+  EXPECT_EQ(storedAtSetEvent, (std::vector<int>{1, 0, 1, 1}))
+      << "the loop, woken by the signal, must read the state of the delivery that woke it";
 }
+
+struct UnreadableState {
+  const char* name;
+  std::shared_ptr<cellular::TransmissionStateChangedEventArgs> args;
+  std::int32_t expectedResult;
+  const char* expectedDebug;
+};
+
+class UnreadableStateTest : public ::testing::TestWithParam<UnreadableState> {};
+
+// Nobody knows then whether the modem transmits: the loop is woken to ask for reduced power.
+TEST_P(UnreadableStateTest, CountsAsTransmittingAndIsSaidOnTheDebugChannel) {
+  const UnreadableState& c = GetParam();
+  testing::RecordingOs os;
+  HandlerStateReset reset;
+  const os::EventHandle event = os.CreateAutoResetEvent();
+  cellular::txEventForHandler.Attach(event);
+  cellular::OnTransmissionStateChanged handler;
+
+  EXPECT_EQ(handler.Invoke(nullptr, c.args), c.expectedResult) << "the failure still goes back to the platform";
+  EXPECT_EQ(cellular::isTransmitting.load(), 1);
+  EXPECT_TRUE(os.IsSignalled(event));
+  EXPECT_EQ(os.Debug(), std::vector<std::string>{c.expectedDebug});
+  EXPECT_EQ(os.Console(), "\n [Korvi] - TxStatusMonitor() SetEvent(TxEvent).");
+}
+
+// Arguments whose read fails with something other than a platform error.
+class ExhaustedArgs final : public cellular::TransmissionStateChangedEventArgs {
+ public:
+  bool IsTransmitting() override { throw std::bad_alloc(); }
+};
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, UnreadableStateTest,
+    ::testing::Values(
+        UnreadableState{"ReadFails", std::make_shared<Args>(false, true), kAccessDenied,
+                        "[MS_SAR] Korvi::OnTransmissionStateChanged could not read IsTransmitting (0x80070005): "
+                        "taking the modem as transmitting"},
+        UnreadableState{"NoArguments", nullptr, cellular::kEPointer,
+                        "[MS_SAR] Korvi::OnTransmissionStateChanged could not read IsTransmitting (0x80004003): "
+                        "taking the modem as transmitting"},
+        UnreadableState{"OutOfMemory", std::make_shared<ExhaustedArgs>(), cellular::kEOutOfMemory,
+                        "[MS_SAR] Korvi::OnTransmissionStateChanged could not read IsTransmitting (0x8007000e): "
+                        "taking the modem as transmitting"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // A delivery held inside SetEvent while the main thread goes to close the event: the close
 // waits it out, and a delivery after the close never reaches the closed handle (whose value
