@@ -47,7 +47,7 @@ std::int32_t TxStatusMonitor(os::EventHandle txEvent) {
   try {
     {
       auto request = modem->GetCurrentConfigurationAsync();
-      configuration = Wait(*request);
+      configuration = Wait(*request, kAsyncOperationTimeout);
     }
     std::shared_ptr<SarManager> manager = configuration ? configuration->SarManager() : nullptr;
 
@@ -60,7 +60,7 @@ std::int32_t TxStatusMonitor(os::EventHandle txEvent) {
 
     {
       auto hysteresis = manager->SetTransmissionStateChangedHysteresisAsync(kTransmissionHysteresisTicks);
-      Wait(*hysteresis);
+      Wait(*hysteresis, kAsyncOperationTimeout);
     }
     // The registration token is not kept: the handler stays registered for the whole run.
     manager->AddTransmissionStateChanged(std::make_shared<OnTransmissionStateChanged>());

@@ -14,7 +14,8 @@ namespace korvi::cellular {
 inline constexpr std::int64_t kTransmissionHysteresisTicks = 50'000'000;
 
 // Obtains the SAR manager, sets the hysteresis, subscribes OnTransmissionStateChanged and
-// starts monitoring. Returns 0 (also when a platform failure was caught on the way), or
+// starts monitoring. Returns 0 (also when a platform failure was caught on the way, a request
+// that has not completed within kAsyncOperationTimeout among them), or
 // kEPointer when the configuration has no SAR manager. Joining the multithreaded apartment
 // is the one failure it does not catch: it throws that PlatformError to the caller.
 std::int32_t TxStatusMonitor(os::EventHandle txEvent);

@@ -217,6 +217,50 @@ INSTANTIATE_TEST_SUITE_P(Steps, TxStatusMonitorFailureTest,
                                            MonitorFailure{"StartTransmissionStateMonitoring", true, true}),
                          [](const auto& info) { return std::string(info.param.op); });
 
+// The modem's answers to the two requests of TxStatusMonitor, in simulated ms. (Requests that
+// are never answered run end to end, in scenarios: here an unbounded wait would hang the test
+// instead of failing it.)
+struct SlowRequests {
+  const char* name;
+  std::optional<std::int64_t> configurationMs;
+  std::optional<std::int64_t> hysteresisMs;
+  bool started;
+  bool managerKept;
+  std::int64_t endsAtMs;
+  friend void PrintTo(const SlowRequests& c, std::ostream* out) { *out << c.name; }
+};
+
+class TxStatusMonitorBoundTest : public ModemFixture, public ::testing::WithParamInterface<SlowRequests> {};
+
+// A request that never completes ends its wait at the bound, as a platform error; an answer
+// just inside the bound is taken.
+TEST_P(TxStatusMonitorBoundTest, EveryRequestIsAwaitedUpToTheBoundAndNoLonger) {
+  const SlowRequests& c = GetParam();
+  sim::ModemSpec spec;
+  spec.configurationMs = c.configurationMs;
+  spec.hysteresisMs = c.hysteresisMs;
+  Start(spec);
+  const os::EventHandle event = os_.CreateAutoResetEvent();
+  OnFreshThread([&] { EXPECT_EQ(cellular::TxStatusMonitor(event), 0); });
+
+  EXPECT_EQ(cellular::TxStatusMonitoringStarted(), c.started);
+  EXPECT_EQ(cellular::sarManager != nullptr, c.managerKept);
+  EXPECT_EQ(scheduler_->NowMs(), c.endsAtMs);
+  if (c.started) {
+    EXPECT_TRUE(os_.Debug().empty());
+  } else {
+    EXPECT_EQ(os_.Debug(), std::vector<std::string>{"0x800705b4 - The operation did not complete in time.\n"});
+    EXPECT_EQ(faults_->Calls("TransmissionStateChanged"), 0) << "no handler after a time-out";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, TxStatusMonitorBoundTest,
+    ::testing::Values(SlowRequests{"ConfigurationAfterTheBound", 30001, 0, false, false, 30000},
+                      SlowRequests{"HysteresisAfterTheBound", 0, 30001, false, true, 30000},
+                      SlowRequests{"BothJustInside", 29999, 29999, true, true, 59998}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(ModemFixture, ApartmentJoinFailureIsThrownToTheCaller) {
   Start({}, {{"RoInitialize", static_cast<std::int32_t>(0x80010106), {}}});
   OnFreshThread([&] { EXPECT_THROW(cellular::TxStatusMonitor(nullptr), cellular::PlatformError); });
