@@ -15,6 +15,11 @@
 
 namespace korvi::cellular {
 
+// The bound of every wait for an asynchronous platform operation (the SAR command, the
+// configuration request, the hysteresis request), in the platform's time. An operation that
+// never completes must not hang the service while the notebook is still unprotected.
+inline constexpr std::chrono::milliseconds kAsyncOperationTimeout{30000};
+
 // Blocks until the operation has completed. With a time-out (in the platform's time), a
 // completion that has not come by then throws PlatformError with kTimeout; the operation may
 // still complete later and then touches only the handler's own state.

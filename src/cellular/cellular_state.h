@@ -8,8 +8,8 @@
 #include <memory>
 #include <optional>
 
+#include "cellular/handler_event.h"
 #include "cellular/modem_platform.h"
-#include "os/os_platform.h"
 
 namespace korvi::cellular {
 
@@ -20,8 +20,9 @@ inline std::shared_ptr<SarManager> sarManager;
 // 1 while the modem transmits, as last delivered; written by the handler before it signals
 // TxEvent (release), read by the loop after its wait returns (acquire).
 inline std::atomic<std::uint8_t> isTransmitting{0};
-// The handler's copy of the loop's event; written once, before the handler is registered.
-inline std::atomic<os::EventHandle> txEventForHandler{nullptr};
+// The handler's copy of the loop's event: attached before the handler is registered, detached
+// before the event is closed.
+inline HandlerEvent txEventForHandler;
 
 // What start-up found.
 struct ModemLookup {

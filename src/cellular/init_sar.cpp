@@ -49,7 +49,7 @@ std::uint32_t InitSAR() {
     if (objects.service) objects.session = objects.service->OpenCommandSession();
     if (objects.session) {
       objects.pending = objects.session->SendSetCommandAsync(kSarConfigCommandId, objects.request);
-      objects.result = Wait(*objects.pending, kSetCommandTimeout);
+      objects.result = Wait(*objects.pending, kAsyncOperationTimeout);
       if (!objects.result) throw PlatformError(kEPointer, L"The command completed without a result.");
       status = objects.result->StatusCode();
       if (status != 0) {

@@ -29,6 +29,7 @@ inline constexpr std::int32_t kDeviceReady = 1;
 
 // Result codes that the cellular side names.
 inline constexpr std::int32_t kEPointer = static_cast<std::int32_t>(0x80004003);
+inline constexpr std::int32_t kEFail = static_cast<std::int32_t>(0x80004005);
 inline constexpr std::int32_t kEOutOfMemory = static_cast<std::int32_t>(0x8007000E);
 inline constexpr std::int32_t kTimeout = static_cast<std::int32_t>(0x800705B4);  // ERROR_TIMEOUT
 

@@ -10,7 +10,30 @@
 namespace korvi::cellular {
 namespace {
 std::atomic<bool> monitoringStarted{false};
+
+// What one delivery says: the modem's state, or why it could not be read.
+struct Reading {
+  bool read = false;
+  bool transmitting = true;
+  std::int32_t failure = 0;  // the code that goes back to the platform when not read
+};
+
+// A state that cannot be read counts as transmitting: the loop then asks for reduced WLAN
+// power, the safe side while nobody knows whether the modem transmits.
+Reading ReadIsTransmitting(TransmissionStateChangedEventArgs* args) noexcept {
+  if (args == nullptr) return {false, true, kEPointer};
+  try {
+    return {true, args->IsTransmitting(), 0};
+  } catch (const PlatformError& error) {
+    return {false, true, error.code()};
+  } catch (const std::bad_alloc&) {
+    return {false, true, kEOutOfMemory};
+  } catch (...) {
+    return {false, true, kEFail};
+  }
 }
+
+}  // namespace
 
 bool TxStatusMonitoringStarted() noexcept { return monitoringStarted.load(); }
 
@@ -24,12 +47,12 @@ std::int32_t TxStatusMonitor(os::EventHandle txEvent) {
   try {
     {
       auto request = modem->GetCurrentConfigurationAsync();
-      configuration = Wait(*request);
+      configuration = Wait(*request, kAsyncOperationTimeout);
     }
     std::shared_ptr<SarManager> manager = configuration ? configuration->SarManager() : nullptr;
 
     sarManager = manager;
-    txEventForHandler.store(txEvent);
+    txEventForHandler.Attach(txEvent);
     if (!manager) {
       WriteConsoleMessage("\n [Korvi] - TxStatusMonitor() Couldn't get valid SarManager.");
       return kEPointer;
@@ -37,7 +60,7 @@ std::int32_t TxStatusMonitor(os::EventHandle txEvent) {
 
     {
       auto hysteresis = manager->SetTransmissionStateChangedHysteresisAsync(kTransmissionHysteresisTicks);
-      Wait(*hysteresis);
+      Wait(*hysteresis, kAsyncOperationTimeout);
     }
     // The registration token is not kept: the handler stays registered for the whole run.
     manager->AddTransmissionStateChanged(std::make_shared<OnTransmissionStateChanged>());
@@ -56,18 +79,21 @@ std::int32_t OnTransmissionStateChanged::Invoke(const std::shared_ptr<SarManager
   const std::shared_ptr<SarManager> heldSender = sender;
   const std::shared_ptr<TransmissionStateChangedEventArgs> heldArgs = args;
   try {
-    if (!heldArgs) return kEPointer;
-    const bool transmitting = heldArgs->IsTransmitting();
-    isTransmitting.store(transmitting ? 1 : 0, std::memory_order_release);
-    os::Platform().SetEvent(txEventForHandler.load());
+    const Reading reading = ReadIsTransmitting(heldArgs.get());
+    isTransmitting.store(reading.transmitting ? 1 : 0, std::memory_order_release);
+    txEventForHandler.SetEvent();
+    if (!reading.read) {
+      WriteDebugMessage(L"[MS_SAR] Korvi::OnTransmissionStateChanged could not read IsTransmitting (0x%08x): "
+                        L"taking the modem as transmitting",
+                        static_cast<unsigned>(reading.failure));
+    }
+    // The handler did signal, so its usual line follows, after the signal as always.
     WriteConsoleMessage("\n [Korvi] - TxStatusMonitor() SetEvent(TxEvent).");
-    return 0;
-  } catch (const PlatformError& error) {
-    return error.code();
+    return reading.read ? 0 : reading.failure;
   } catch (const std::bad_alloc&) {
     return kEOutOfMemory;
   } catch (...) {
-    return static_cast<std::int32_t>(0x80004005);  // E_FAIL
+    return kEFail;
   }
 }
 

@@ -14,7 +14,8 @@ namespace korvi::cellular {
 inline constexpr std::int64_t kTransmissionHysteresisTicks = 50'000'000;
 
 // Obtains the SAR manager, sets the hysteresis, subscribes OnTransmissionStateChanged and
-// starts monitoring. Returns 0 (also when a platform failure was caught on the way), or
+// starts monitoring. Returns 0 (also when a platform failure was caught on the way, a request
+// that has not completed within kAsyncOperationTimeout among them), or
 // kEPointer when the configuration has no SAR manager. Joining the multithreaded apartment
 // is the one failure it does not catch: it throws that PlatformError to the caller.
 std::int32_t TxStatusMonitor(os::EventHandle txEvent);
@@ -24,7 +25,9 @@ std::int32_t TxStatusMonitor(os::EventHandle txEvent);
 bool TxStatusMonitoringStarted() noexcept;
 
 // The handler handed to the platform: stores IsTransmitting, then signals the event, then
-// writes its console message. Never lets an exception out.
+// writes its console message. A state that cannot be read is stored as transmitting (so the
+// loop asks for reduced WLAN power), said on the debug channel, and its failure code goes back
+// to the platform. Never lets an exception out.
 class OnTransmissionStateChanged final : public TransmissionStateChangedHandler {
  public:
   std::int32_t Invoke(const std::shared_ptr<SarManager>& sender,

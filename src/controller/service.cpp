@@ -22,6 +22,31 @@ void Report(const wchar_t* debug, const char* console) {
   WriteConsoleMessage("%s", console);
 }
 
+// The loop's event, closed on every way out of the entry function but the radio-off one, and
+// only once the handler has let go of it: a delivery that signalled a closed handle would
+// signal whatever object the platform handed that value to next.
+class LoopEvent {
+ public:
+  LoopEvent(os::EventHandle event, const std::function<void()>& detachFromHandler) noexcept
+      : event_(event), detachFromHandler_(detachFromHandler) {}
+  ~LoopEvent() { Close(); }
+  LoopEvent(const LoopEvent&) = delete;
+  LoopEvent& operator=(const LoopEvent&) = delete;
+
+  os::EventHandle get() const noexcept { return event_.get(); }
+  void Close() noexcept {
+    if (event_.get() == nullptr) return;  // never made, closed already, or kept open
+    if (detachFromHandler_) detachFromHandler_();
+    event_.Close();
+  }
+  // The handler may go on signalling the event: it stays open until the process ends.
+  void KeepOpenUntilExit() noexcept { eventUntilExit = std::move(event_); }
+
+ private:
+  os::UniqueEvent event_;
+  const std::function<void()>& detachFromHandler_;
+};
+
 }  // namespace
 
 ServiceOperations CellularAndWlanOperations() {
@@ -34,6 +59,7 @@ ServiceOperations CellularAndWlanOperations() {
       wlan_power::SetWLANTxState_WLANREDUCE,
       wlan_power::SetWLANTxState_WLANNORMAL,
       cellular::StopTxStatusMonitor,
+      [] { cellular::txEventForHandler.Detach(); },
   };
 }
 
@@ -41,7 +67,7 @@ int RunEntry(const ServiceOperations& operations) {
   operations.initSar();
   Report(L"[MS_SAR] Korvi::InitSAR()", "\nKorvi::InitSAR()");
 
-  os::UniqueEvent txEvent(os::Platform().CreateAutoResetEvent());
+  LoopEvent txEvent(os::Platform().CreateAutoResetEvent(), operations.detachTxEvent);
 
   try {
     operations.txStatusMonitor(txEvent.get());
@@ -69,7 +95,7 @@ int RunEntry(const ServiceOperations& operations) {
         Report(L"[MS_SAR] SetWLANTxState_WLANNORMAL()", "\nSetWLANTxState_WLANNORMAL()");
         os::Platform().Sleep(1000);
         Report(L"[MS_SAR] Exit while loop", "\nExit while loop");
-        eventUntilExit = std::move(txEvent);
+        txEvent.KeepOpenUntilExit();
         return kExitNormal;
       }
 
@@ -115,6 +141,7 @@ int RunService() {
 }
 
 void ReleaseProcessObjects() noexcept {
+  cellular::txEventForHandler.Detach();
   eventUntilExit.Close();
   cellular::ReleaseProcessObjects();
 }

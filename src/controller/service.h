@@ -19,6 +19,9 @@ struct ServiceOperations {
   std::function<void()> setWlanReduce;
   std::function<void()> setWlanNormal;
   std::function<void()> stopTxStatusMonitor;
+  // The handler lets go of the event: once it returns no delivery signals it any more. Called
+  // before every close of the event.
+  std::function<void()> detachTxEvent;
 };
 
 ServiceOperations CellularAndWlanOperations();

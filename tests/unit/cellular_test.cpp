@@ -2,6 +2,10 @@
 // monitor and its handler, the radio-state test and the monitor stop.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <latch>
+#include <new>
+#include <optional>
 #include <thread>
 
 #include "cellular/cellular_state.h"
@@ -41,7 +45,7 @@ class ModemFixture : public ::testing::Test {
     if (modem_) modem_->Shutdown();
     cellular::ReleaseProcessObjects();
     cellular::isTransmitting.store(0);
-    cellular::txEventForHandler.store(nullptr);
+    cellular::txEventForHandler.Detach();
     EXPECT_EQ(CountedObject::Live(), baseline_) << "platform objects leaked";
   }
 
@@ -165,7 +169,7 @@ TEST_F(ModemFixture, MonitoringStarts) {
   EXPECT_EQ(os_.Console(), "\n [Korvi] sarManager.StartTransmissionStateMonitoring().");
   EXPECT_EQ(cellular::isTransmitting.load(), 0) << "no state is read at start";
   EXPECT_NE(cellular::sarManager, nullptr);
-  EXPECT_EQ(cellular::txEventForHandler.load(), event);
+  EXPECT_EQ(cellular::txEventForHandler.Current(), event);
 }
 
 TEST_F(ModemFixture, NoSarManager) {
@@ -177,7 +181,7 @@ TEST_F(ModemFixture, NoSarManager) {
   EXPECT_FALSE(cellular::TxStatusMonitoringStarted());
   EXPECT_EQ(os_.Console(), "\n [Korvi] - TxStatusMonitor() Couldn't get valid SarManager.");
   EXPECT_EQ(cellular::sarManager, nullptr);
-  EXPECT_EQ(cellular::txEventForHandler.load(), event);
+  EXPECT_EQ(cellular::txEventForHandler.Current(), event);
   EXPECT_EQ(faults_->Calls("TransmissionStateChanged"), 0);
 }
 
@@ -197,7 +201,7 @@ TEST_P(TxStatusMonitorFailureTest, CaughtSilentlyAndNotMonitoring) {
   EXPECT_FALSE(cellular::TxStatusMonitoringStarted());
   EXPECT_EQ(os_.Console(), "");
   EXPECT_EQ(cellular::sarManager != nullptr, c.managerKept);
-  EXPECT_EQ(cellular::txEventForHandler.load() != nullptr, c.managerKept);
+  EXPECT_EQ(cellular::txEventForHandler.Current() != nullptr, c.managerKept);
   const bool handlerCalled = faults_->Calls("TransmissionStateChanged") > 0;
   EXPECT_EQ(handlerCalled && std::string(c.op) != "TransmissionStateChanged", c.handlerAdded);
   ASSERT_EQ(os_.Debug().size(), 1u) << "the caught error's text goes to the debug channel";
@@ -212,6 +216,50 @@ INSTANTIATE_TEST_SUITE_P(Steps, TxStatusMonitorFailureTest,
                                            MonitorFailure{"TransmissionStateChanged", true, false},
                                            MonitorFailure{"StartTransmissionStateMonitoring", true, true}),
                          [](const auto& info) { return std::string(info.param.op); });
+
+// The modem's answers to the two requests of TxStatusMonitor, in simulated ms. (Requests that
+// are never answered run end to end, in scenarios: here an unbounded wait would hang the test
+// instead of failing it.)
+struct SlowRequests {
+  const char* name;
+  std::optional<std::int64_t> configurationMs;
+  std::optional<std::int64_t> hysteresisMs;
+  bool started;
+  bool managerKept;
+  std::int64_t endsAtMs;
+  friend void PrintTo(const SlowRequests& c, std::ostream* out) { *out << c.name; }
+};
+
+class TxStatusMonitorBoundTest : public ModemFixture, public ::testing::WithParamInterface<SlowRequests> {};
+
+// A request answered after the bound ends its wait at the bound, as a platform error; one
+// answered just inside the bound is taken.
+TEST_P(TxStatusMonitorBoundTest, EveryRequestIsAwaitedUpToTheBoundAndNoLonger) {
+  const SlowRequests& c = GetParam();
+  sim::ModemSpec spec;
+  spec.configurationMs = c.configurationMs;
+  spec.hysteresisMs = c.hysteresisMs;
+  Start(spec);
+  const os::EventHandle event = os_.CreateAutoResetEvent();
+  OnFreshThread([&] { EXPECT_EQ(cellular::TxStatusMonitor(event), 0); });
+
+  EXPECT_EQ(cellular::TxStatusMonitoringStarted(), c.started);
+  EXPECT_EQ(cellular::sarManager != nullptr, c.managerKept);
+  EXPECT_EQ(scheduler_->NowMs(), c.endsAtMs);
+  if (c.started) {
+    EXPECT_TRUE(os_.Debug().empty());
+  } else {
+    EXPECT_EQ(os_.Debug(), std::vector<std::string>{"0x800705b4 - The operation did not complete in time.\n"});
+    EXPECT_EQ(faults_->Calls("TransmissionStateChanged"), 0) << "no handler after a time-out";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, TxStatusMonitorBoundTest,
+    ::testing::Values(SlowRequests{"ConfigurationAfterTheBound", 30001, 0, false, false, 30000},
+                      SlowRequests{"HysteresisAfterTheBound", 0, 30001, false, true, 30000},
+                      SlowRequests{"BothJustInside", 29999, 29999, true, true, 59998}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ModemFixture, ApartmentJoinFailureIsThrownToTheCaller) {
   Start({}, {{"RoInitialize", static_cast<std::int32_t>(0x80010106), {}}});
@@ -233,10 +281,19 @@ class Args final : public cellular::TransmissionStateChangedEventArgs {
   bool fails_;
 };
 
+// Resets the handler's shared state when a test ends, whatever it left.
+struct HandlerStateReset {
+  ~HandlerStateReset() {
+    cellular::txEventForHandler.Detach();
+    cellular::isTransmitting.store(0);
+  }
+};
+
 TEST(TransmissionStateHandlerTest, StoresThenSignalsThenWrites) {
   testing::RecordingOs os;
+  HandlerStateReset reset;
   const os::EventHandle event = os.CreateAutoResetEvent();
-  cellular::txEventForHandler.store(event);
+  cellular::txEventForHandler.Attach(event);
   cellular::OnTransmissionStateChanged handler;
 
   EXPECT_EQ(handler.Invoke(nullptr, std::make_shared<Args>(true)), 0);
@@ -245,24 +302,113 @@ TEST(TransmissionStateHandlerTest, StoresThenSignalsThenWrites) {
   EXPECT_EQ(handler.Invoke(nullptr, std::make_shared<Args>(true)), 0) << "the same state is not deduplicated";
   EXPECT_EQ(os.Console(),
             "\n [Korvi] - TxStatusMonitor() SetEvent(TxEvent).\n [Korvi] - TxStatusMonitor() SetEvent(TxEvent).");
-  cellular::txEventForHandler.store(nullptr);
-  cellular::isTransmitting.store(0);
+  EXPECT_TRUE(os.Debug().empty());
 }
 
-TEST(TransmissionStateHandlerTest, FailedReadStoresNothingAndReturnsTheCode) {
+TEST(TransmissionStateHandlerTest, TheStateIsStoredBeforeTheEventIsSignalled) {
   testing::RecordingOs os;
-  const os::EventHandle event = os.CreateAutoResetEvent();
-  cellular::txEventForHandler.store(event);
-  cellular::isTransmitting.store(1);
+  HandlerStateReset reset;
+  cellular::txEventForHandler.Attach(os.CreateAutoResetEvent());
+  std::vector<int> storedAtSetEvent;
+  os.onSetEvent = [&](os::EventHandle) { storedAtSetEvent.push_back(cellular::isTransmitting.load()); };
   cellular::OnTransmissionStateChanged handler;
 
-  EXPECT_EQ(handler.Invoke(nullptr, std::make_shared<Args>(false, true)), kAccessDenied);
+  for (const bool transmitting : {true, false}) handler.Invoke(nullptr, std::make_shared<Args>(transmitting));
+  handler.Invoke(nullptr, std::make_shared<Args>(false, /*fails=*/true));
+
+  EXPECT_EQ(storedAtSetEvent, (std::vector<int>{1, 0, 1}))
+      << "the loop, woken by the signal, must read the state of the delivery that woke it";
+}
+
+struct UnreadableState {
+  const char* name;
+  std::shared_ptr<cellular::TransmissionStateChangedEventArgs> args;
+  std::int32_t expectedResult;
+  const char* expectedDebug;
+};
+
+class UnreadableStateTest : public ::testing::TestWithParam<UnreadableState> {};
+
+// Nobody knows then whether the modem transmits: the loop is woken to ask for reduced power.
+TEST_P(UnreadableStateTest, CountsAsTransmittingAndIsSaidOnTheDebugChannel) {
+  const UnreadableState& c = GetParam();
+  testing::RecordingOs os;
+  HandlerStateReset reset;
+  const os::EventHandle event = os.CreateAutoResetEvent();
+  cellular::txEventForHandler.Attach(event);
+  cellular::OnTransmissionStateChanged handler;
+
+  EXPECT_EQ(handler.Invoke(nullptr, c.args), c.expectedResult) << "the failure still goes back to the platform";
   EXPECT_EQ(cellular::isTransmitting.load(), 1);
-  EXPECT_FALSE(os.IsSignalled(event));
-  EXPECT_EQ(os.Console(), "");
-  EXPECT_EQ(handler.Invoke(nullptr, nullptr), cellular::kEPointer) << "no arguments is a failure, not a crash";
-  cellular::txEventForHandler.store(nullptr);
-  cellular::isTransmitting.store(0);
+  EXPECT_TRUE(os.IsSignalled(event));
+  EXPECT_EQ(os.Debug(), std::vector<std::string>{c.expectedDebug});
+  EXPECT_EQ(os.Console(), "\n [Korvi] - TxStatusMonitor() SetEvent(TxEvent).");
+}
+
+// Arguments whose read fails with something other than a platform error.
+class ExhaustedArgs final : public cellular::TransmissionStateChangedEventArgs {
+ public:
+  bool IsTransmitting() override { throw std::bad_alloc(); }
+};
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, UnreadableStateTest,
+    ::testing::Values(
+        UnreadableState{"ReadFails", std::make_shared<Args>(false, true), kAccessDenied,
+                        "[MS_SAR] Korvi::OnTransmissionStateChanged could not read IsTransmitting (0x80070005): "
+                        "taking the modem as transmitting"},
+        UnreadableState{"NoArguments", nullptr, cellular::kEPointer,
+                        "[MS_SAR] Korvi::OnTransmissionStateChanged could not read IsTransmitting (0x80004003): "
+                        "taking the modem as transmitting"},
+        UnreadableState{"OutOfMemory", std::make_shared<ExhaustedArgs>(), cellular::kEOutOfMemory,
+                        "[MS_SAR] Korvi::OnTransmissionStateChanged could not read IsTransmitting (0x8007000e): "
+                        "taking the modem as transmitting"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A delivery held inside SetEvent while the main thread goes to close the event: the close
+// waits it out, and a delivery after the close never reaches the closed handle (whose value
+// the platform may already have given to another object).
+TEST(TransmissionStateHandlerTest, NoDeliverySignalsTheEventOnceItIsClosed) {
+  testing::RecordingOs os;
+  HandlerStateReset reset;
+  os::UniqueEvent event(os.CreateAutoResetEvent());
+  cellular::txEventForHandler.Attach(event.get());
+  cellular::OnTransmissionStateChanged handler;
+
+  std::latch entered(1);
+  std::latch release(1);
+  std::atomic<bool> released{false};
+  const auto releaseOnce = [&] {
+    if (!released.exchange(true)) release.count_down();
+  };
+  std::atomic<int> setEvents{0};
+  std::atomic<bool> insideSetEvent{false};
+  os.onSetEvent = [&](os::EventHandle) {
+    if (setEvents.fetch_add(1) != 0) return;  // only the first delivery is held
+    insideSetEvent.store(true);
+    entered.count_down();
+    release.wait();
+    insideSetEvent.store(false);
+  };
+  // The closer sleeps only while it waits a delivery out; that is when the test lets it go.
+  os.onSleep = [&](std::uint32_t) { releaseOnce(); };
+  std::optional<bool> insideAtClose;
+  os.onCloseEvent = [&](os::EventHandle) {
+    insideAtClose = insideSetEvent.load();
+    releaseOnce();  // a close that did not wait must not leave the delivery held for ever
+  };
+
+  std::thread delivery([&] { EXPECT_EQ(handler.Invoke(nullptr, std::make_shared<Args>(true)), 0); });
+  entered.wait();
+  cellular::txEventForHandler.Detach();
+  event.Close();
+  delivery.join();
+
+  ASSERT_TRUE(insideAtClose.has_value());
+  EXPECT_FALSE(*insideAtClose) << "the event was closed while a delivery was inside SetEvent";
+  EXPECT_EQ(handler.Invoke(nullptr, std::make_shared<Args>(false)), 0);
+  EXPECT_EQ(setEvents.load(), 1) << "a delivery after the close signalled the closed handle";
+  EXPECT_EQ(cellular::isTransmitting.load(), 0) << "the state is still stored";
 }
 
 struct RadioCase {

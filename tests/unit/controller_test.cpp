@@ -2,10 +2,14 @@
 // two exits, collapsed wake-ups, and the endings that would otherwise wait for ever.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "cellular/cellular_state.h"
 #include "cellular/platform_error.h"
 #include "controller/service.h"
 #include "support/recording_os.h"
@@ -46,6 +50,7 @@ struct Script {
     ops.setWlanReduce = [this] { calls.push_back("REDUCE"); };
     ops.setWlanNormal = [this] { calls.push_back("NORMAL"); };
     ops.stopTxStatusMonitor = [this] { calls.push_back("Stop"); };
+    ops.detachTxEvent = [this] { calls.push_back("Detach"); };
     return ops;
   }
 };
@@ -105,23 +110,103 @@ TEST(ControllerTest, TheSameStateTwiceIsRequestedTwice) {
   ReleaseProcessObjects();
 }
 
-TEST(ControllerTest, WaitFailureStopsMonitoringThenClosesTheEvent) {
+// What had happened when the event was closed.
+struct AtClose {
+  std::vector<std::string> calls;
+  std::vector<std::string> debug;
+  std::string console;
+};
+
+void RecordAtClose(Script& script, std::optional<AtClose>& atClose) {
+  script.os.onCloseEvent = [&script, &atClose](os::EventHandle) {
+    atClose = AtClose{script.calls, script.os.Debug(), script.os.Console()};
+  };
+}
+
+TEST(ControllerTest, WaitFailureReportsCaseWiatObjBreakBeforeTheStopAndExitWhileLoopAfterTheClose) {
   for (const std::uint32_t failure : {os::kWaitAbandoned, os::kWaitFailed}) {
     Script script;
     script.radioOnChecks = 1;
     script.os.failWaitsWith = failure;
     ServiceOperations ops = script.Operations();
+    std::optional<std::string> lastDebugAtStop;
+    std::optional<int> closedAtStop;
     ops.stopTxStatusMonitor = [&] {
       script.calls.push_back("Stop");
-      EXPECT_EQ(script.os.Debug().back(), "[MS_SAR] Case WIAT_OBJ Break") << "R5 comes before the stop";
-      EXPECT_EQ(script.os.Closed(), 0);
+      lastDebugAtStop = script.os.Debug().back();
+      closedAtStop = script.os.Closed();
     };
+    std::optional<AtClose> atClose;
+    RecordAtClose(script, atClose);
+
     EXPECT_EQ(RunEntry(ops), kExitNormal);
-    EXPECT_EQ(script.calls, (std::vector<std::string>{"InitSAR", "TxStatusMonitor", "GetRadioState", "Stop"}));
+
+    EXPECT_EQ(lastDebugAtStop, std::optional<std::string>("[MS_SAR] Case WIAT_OBJ Break")) << "\"Case WIAT_OBJ Break\" comes before the stop";
+    EXPECT_EQ(closedAtStop, 0) << "monitoring is stopped before the event is closed";
+    ASSERT_TRUE(atClose.has_value());
+    EXPECT_EQ(atClose->calls, (std::vector<std::string>{"InitSAR", "TxStatusMonitor", "GetRadioState", "Stop", "Detach"}))
+        << "the event is closed after the stop, once the handler has let go of it";
+    EXPECT_EQ(atClose->debug, Concat(kStartDebug, {"[MS_SAR] Case WIAT_OBJ Break"}))
+        << "\"Exit while loop\" comes after the close";
+    EXPECT_EQ(atClose->console, "\nKorvi::InitSAR()\nKorvi::TxStatusMonitor\nCase WIAT_OBJ Break");
     EXPECT_EQ(script.os.Closed(), 1);
     EXPECT_EQ(script.os.Debug(), Concat(kStartDebug, {"[MS_SAR] Case WIAT_OBJ Break", "[MS_SAR] Exit while loop"}));
-    EXPECT_NE(script.os.Console().find("\nCase WIAT_OBJ Break\nExit while loop"), std::string::npos);
+    EXPECT_EQ(script.os.Console(), "\nKorvi::InitSAR()\nKorvi::TxStatusMonitor\nCase WIAT_OBJ Break\nExit while loop");
   }
+}
+
+// Every way out of the entry function that closes the event lets the handler go of it first;
+// the radio-off way keeps it open for the handler until the process ends.
+TEST(ControllerTest, TheEventIsClosedOnlyAfterTheHandlerLetGoOfIt) {
+  struct Ending {
+    const char* name;
+    std::function<void(Script&, ServiceOperations&)> arrange;
+  };
+  const std::vector<Ending> endings = {
+      {"wait failure", [](Script& s, ServiceOperations&) { s.radioOnChecks = 1, s.os.failWaitsWith = os::kWaitFailed; }},
+      {"monitoring never started", [](Script& s, ServiceOperations&) { s.monitoringStarts = false; }},
+      {"out of memory in a request",
+       [](Script& s, ServiceOperations& ops) {
+         s.radioOnChecks = 1;
+         s.deliveriesBeforeEachCheck = {{true}};
+         ops.setWlanReduce = [] { throw std::bad_alloc(); };
+       }},
+      {"apartment not joined",
+       [](Script&, ServiceOperations& ops) {
+         ops.txStatusMonitor = [](os::EventHandle) -> std::int32_t {
+           throw cellular::PlatformError(static_cast<std::int32_t>(0x80010106), L"changed mode");
+         };
+       }},
+  };
+  for (const Ending& ending : endings) {
+    Script script;
+    ServiceOperations ops = script.Operations();
+    ending.arrange(script, ops);
+    std::optional<AtClose> atClose;
+    RecordAtClose(script, atClose);
+    try {
+      RunEntry(ops);
+    } catch (const std::bad_alloc&) {
+    }
+    ASSERT_TRUE(atClose.has_value()) << ending.name;
+    ASSERT_FALSE(atClose->calls.empty()) << ending.name;
+    EXPECT_EQ(atClose->calls.back(), "Detach") << ending.name;
+    EXPECT_EQ(script.os.Closed(), 1) << ending.name;
+  }
+
+  Script radioOff;
+  RunEntry(radioOff.Operations());
+  EXPECT_EQ(std::count(radioOff.calls.begin(), radioOff.calls.end(), "Detach"), 0)
+      << "on the radio-off way the handler keeps the event";
+  EXPECT_EQ(radioOff.os.Closed(), 0);
+  ReleaseProcessObjects();
+}
+
+TEST(ControllerTest, TheServicesOwnDetachClearsTheHandlersCopyOfTheEvent) {
+  testing::RecordingOs os;
+  cellular::txEventForHandler.Attach(os.CreateAutoResetEvent());
+  CellularAndWlanOperations().detachTxEvent();
+  EXPECT_EQ(cellular::txEventForHandler.Current(), nullptr);
 }
 
 TEST(ControllerTest, MonitoringThatNeverStartedEndsInsteadOfWaitingForEver) {
@@ -129,7 +214,7 @@ TEST(ControllerTest, MonitoringThatNeverStartedEndsInsteadOfWaitingForEver) {
   script.monitoringStarts = false;
   script.radioOnChecks = 100;
   EXPECT_EQ(RunEntry(script.Operations()), kExitNotProtecting);
-  EXPECT_EQ(script.calls, (std::vector<std::string>{"InitSAR", "TxStatusMonitor"}));
+  EXPECT_EQ(script.calls, (std::vector<std::string>{"InitSAR", "TxStatusMonitor", "Detach"}));
   EXPECT_EQ(script.os.Console(), "\nKorvi::InitSAR()\nKorvi::TxStatusMonitor"
                                  "\nKorvi::TxStatusMonitor did not start monitoring: exiting");
   EXPECT_EQ(script.os.Debug().back(), "[MS_SAR] Korvi::TxStatusMonitor did not start monitoring: exiting");
@@ -153,7 +238,7 @@ TEST(ControllerTest, OutOfMemoryInARequestStopsMonitoringAndPassesOn) {
   ServiceOperations ops = script.Operations();
   ops.setWlanReduce = [] { throw std::bad_alloc(); };
   EXPECT_THROW(RunEntry(ops), std::bad_alloc);
-  EXPECT_EQ(script.calls.back(), "Stop");
+  EXPECT_EQ(script.calls, (std::vector<std::string>{"InitSAR", "TxStatusMonitor", "GetRadioState", "Stop", "Detach"}));
   EXPECT_EQ(script.os.Closed(), 1) << "the event is closed on the way out";
 }
 

@@ -92,7 +92,7 @@ TEST(ScenarioErrors, Modem) {
       {"{\"modem\": []}", "s.json: modem: expected an object or null, got an array"},
       {"{\"modem\": {\"sim_iccid\": \"\"}}",
        "s.json: modem.sim_iccid: unknown key; expected one of device_status, sim_icc_id, command_session, "
-       "sar_status_code, sar_reply, sar_manager, command_ms"},
+       "sar_status_code, sar_reply, sar_manager, command_ms, configuration_ms, hysteresis_ms"},
       {"{\"modem\": {\"device_status\": \"ready\"}}",
        "s.json: modem.device_status: expected an integer, got \"ready\""},
       {"{\"modem\": {\"device_status\": 1.5}}", "s.json: modem.device_status: expected an integer, got 1.5"},
@@ -127,6 +127,15 @@ TEST(ScenarioErrors, Modem) {
       {"{\"modem\": {\"command_ms\": 1000000001}}",
        "s.json: modem.command_ms: expected an integer from 0 to 1000000000, got 1000000001"},
       {"{\"modem\": {\"command_ms\": \"10\"}}", "s.json: modem.command_ms: expected an integer, got \"10\""},
+      {"{\"modem\": {\"configuration_ms\": -1}}",
+       "s.json: modem.configuration_ms: expected an integer from 0 to 1000000000, got -1"},
+      {"{\"modem\": {\"configuration_ms\": 29900.5}}",
+       "s.json: modem.configuration_ms: expected an integer, got 29900.5"},
+      {"{\"modem\": {\"configuration_ms\": false}}", "s.json: modem.configuration_ms: expected an integer, got false"},
+      {"{\"modem\": {\"hysteresis_ms\": 1000000001}}",
+       "s.json: modem.hysteresis_ms: expected an integer from 0 to 1000000000, got 1000000001"},
+      {"{\"modem\": {\"hysteresis_ms\": \"never\"}}", "s.json: modem.hysteresis_ms: expected an integer, got \"never\""},
+      {"{\"modem\": {\"hysteresis_ms\": []}}", "s.json: modem.hysteresis_ms: expected an integer, got an array"},
   });
 }
 
@@ -231,6 +240,8 @@ TEST(ScenarioValues, EmptyObjectGivesAHealthyNotebook) {
   EXPECT_EQ(scenario.modem->sarReply, DefaultSarReply());
   EXPECT_TRUE(scenario.modem->sarManager);
   EXPECT_EQ(scenario.modem->commandMs, std::optional<std::int64_t>(0));
+  EXPECT_EQ(scenario.modem->configurationMs, std::optional<std::int64_t>(0));
+  EXPECT_EQ(scenario.modem->hysteresisMs, std::optional<std::int64_t>(0));
   EXPECT_TRUE(scenario.firmware.instance);
   EXPECT_EQ(scenario.firmware.execMs, 0);
   EXPECT_TRUE(scenario.faults.empty());
@@ -249,7 +260,8 @@ TEST(ScenarioValues, DefaultSarReplyIsTheEightLittleEndianWords) {
 TEST(ScenarioValues, ModemKeysArriveAsWritten) {
   const Scenario scenario = ParseScenario(
       R"({"speed": 2.5, "modem": {"device_status": -2147483648, "sim_icc_id": "8949", "command_session": false,
-          "sar_status_code": 4294967295, "sar_reply": "0aFf10", "sar_manager": false, "command_ms": null},
+          "sar_status_code": 4294967295, "sar_reply": "0aFf10", "sar_manager": false, "command_ms": null,
+          "configuration_ms": null, "hysteresis_ms": null},
           "firmware": {"instance": false, "exec_ms": 1000000000}})",
       "s.json");
   EXPECT_EQ(scenario.speed, 2.5);
@@ -261,13 +273,20 @@ TEST(ScenarioValues, ModemKeysArriveAsWritten) {
   EXPECT_EQ(scenario.modem->sarReply, (std::vector<std::uint8_t>{0x0A, 0xFF, 0x10}));
   EXPECT_FALSE(scenario.modem->sarManager);
   EXPECT_FALSE(scenario.modem->commandMs.has_value());
+  EXPECT_FALSE(scenario.modem->configurationMs.has_value());
+  EXPECT_FALSE(scenario.modem->hysteresisMs.has_value());
   EXPECT_FALSE(scenario.firmware.instance);
   EXPECT_EQ(scenario.firmware.execMs, 1000000000);
 
-  const Scenario other = ParseScenario(R"({"speed": 100, "modem": {"sar_reply": "", "command_ms": 250}})", "s.json");
+  const Scenario other = ParseScenario(
+      R"({"speed": 100, "modem": {"sar_reply": "", "command_ms": 250, "configuration_ms": 29900,
+          "hysteresis_ms": 1000000000}})",
+      "s.json");
   EXPECT_EQ(other.speed, 100.0);
   EXPECT_TRUE(other.modem->sarReply.empty());
   EXPECT_EQ(other.modem->commandMs, std::optional<std::int64_t>(250));
+  EXPECT_EQ(other.modem->configurationMs, std::optional<std::int64_t>(29900));
+  EXPECT_EQ(other.modem->hysteresisMs, std::optional<std::int64_t>(1000000000));
 }
 
 // Whatever the file holds, an error line quotes at most about 80 characters of any piece of

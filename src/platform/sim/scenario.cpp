@@ -229,7 +229,7 @@ double ReadSpeed(const Json& value, const std::string& path) {
 ModemSpec ReadModem(const Json& value, const std::string& path) {
   const ObjectReader object(ExpectObject(value, path), path,
                             {"device_status", "sim_icc_id", "command_session", "sar_status_code", "sar_reply",
-                             "sar_manager", "command_ms"});
+                             "sar_manager", "command_ms", "configuration_ms", "hysteresis_ms"});
   ModemSpec modem;
   if (const Json* v = object.Find("device_status")) modem.deviceStatus = ReadInt32(*v, object.PathOf("device_status"));
   if (const Json* v = object.Find("sim_icc_id")) modem.simIccId = ReadUtf16(*v, object.PathOf("sim_icc_id"));
@@ -239,13 +239,19 @@ ModemSpec ReadModem(const Json& value, const std::string& path) {
     modem.sarStatusCode = static_cast<std::uint32_t>(ReadInteger(*v, object.PathOf("sar_status_code"), 0, kUint32Max));
   if (const Json* v = object.Find("sar_reply")) modem.sarReply = ReadHexBytes(*v, object.PathOf("sar_reply"));
   if (const Json* v = object.Find("sar_manager")) modem.sarManager = ReadBool(*v, object.PathOf("sar_manager"));
-  if (const Json* v = object.Find("command_ms")) {
-    if (v->is_null()) {
-      modem.commandMs.reset();
-    } else {
-      modem.commandMs = ReadMs(*v, object.PathOf("command_ms"));
+  // null: the modem never answers.
+  const auto readAnswerMs = [&object](const char* key, std::optional<std::int64_t>& ms) {
+    if (const Json* v = object.Find(key)) {
+      if (v->is_null()) {
+        ms.reset();
+      } else {
+        ms = ReadMs(*v, object.PathOf(key));
+      }
     }
-  }
+  };
+  readAnswerMs("command_ms", modem.commandMs);
+  readAnswerMs("configuration_ms", modem.configurationMs);
+  readAnswerMs("hysteresis_ms", modem.hysteresisMs);
   return modem;
 }
 

@@ -22,8 +22,11 @@ struct ModemSpec {
   std::uint32_t sarStatusCode = 0;   // StatusCode of the set-SAR-configuration command
   std::vector<std::uint8_t> sarReply = DefaultSarReply();  // ResponseData
   bool sarManager = true;            // false: the configuration has no SAR manager
-  // How long the modem takes to answer the set command, in simulated ms; empty: never.
+  // How long the modem takes to answer the set command, the configuration request and the
+  // hysteresis request, in simulated ms; empty: never.
   std::optional<std::int64_t> commandMs = 0;
+  std::optional<std::int64_t> configurationMs = 0;
+  std::optional<std::int64_t> hysteresisMs = 0;
 };
 
 struct FirmwareSpec {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <optional>
 #include <utility>
 
 #include "platform/sim/apartments.h"
@@ -64,6 +66,17 @@ struct SimModemPlatform::World : std::enable_shared_from_this<SimModemPlatform::
 namespace {
 
 using World = SimModemPlatform::World;
+
+// Runs `answer` when the modem answers a request: at once (0 ms), after that many simulated
+// ms on the platform thread, or never (none).
+void AnswerAfter(World& world, const std::optional<std::int64_t>& ms, std::function<void()> answer) {
+  if (!ms) return;
+  if (*ms == 0) {
+    answer();
+  } else {
+    world.scheduler.Post(world.scheduler.NowMs() + *ms, std::move(answer));
+  }
+}
 
 class SimBuffer final : public cellular::Buffer, CountedObject {
  public:
@@ -190,11 +203,7 @@ class SimCommandSession final : public cellular::DeviceServiceCommandSession, Co
         operation->Complete(nullptr, kInvalidArg);
       }
     };
-    if (world_->modem.commandMs && *world_->modem.commandMs == 0) {
-      complete();
-    } else if (world_->modem.commandMs) {
-      world_->scheduler.Post(world_->scheduler.NowMs() + *world_->modem.commandMs, complete);
-    }
+    AnswerAfter(*world_, world_->modem.commandMs, std::move(complete));
     return operation;
   }
 
@@ -240,7 +249,7 @@ class SimSarManager final : public cellular::SarManager, CountedObject {
       world_->hysteresisMs = ticks / 10'000;
     }
     auto action = std::make_shared<SimAction>(world_);
-    action->Complete(Nothing{}, 0);
+    AnswerAfter(*world_, world_->modem.hysteresisMs, [action] { action->Complete(Nothing{}, 0); });
     return action;
   }
 
@@ -304,7 +313,8 @@ class SimModem final : public cellular::Modem, CountedObject {
       override {
     world_->Check("GetCurrentConfigurationAsync");
     auto operation = std::make_shared<SimOperation<std::shared_ptr<cellular::ModemConfiguration>>>(world_);
-    operation->Complete(std::make_shared<SimConfiguration>(world_), 0);
+    AnswerAfter(*world_, world_->modem.configurationMs,
+                [operation, world = world_] { operation->Complete(std::make_shared<SimConfiguration>(world), 0); });
     return operation;
   }
 

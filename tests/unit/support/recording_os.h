@@ -60,6 +60,7 @@ class RecordingOs : public os::OsPlatform {
     return reinterpret_cast<os::EventHandle>(handle);
   }
   bool SetEvent(os::EventHandle event) noexcept override {
+    if (onSetEvent) onSetEvent(event);
     std::lock_guard lock(mutex_);
     auto it = events_.find(reinterpret_cast<std::uintptr_t>(event));
     if (it == events_.end()) return false;
@@ -78,12 +79,14 @@ class RecordingOs : public os::OsPlatform {
     return os::kWaitObject0;
   }
   void CloseEvent(os::EventHandle event) noexcept override {
+    if (onCloseEvent) onCloseEvent(event);
     std::lock_guard lock(mutex_);
     events_.erase(reinterpret_cast<std::uintptr_t>(event));
     ++closed_;
     signalled_.notify_all();
   }
   void Sleep(std::uint32_t milliseconds) noexcept override {
+    if (onSleep) onSleep(milliseconds);
     std::lock_guard lock(mutex_);
     sleeps_.push_back(milliseconds);
   }
@@ -105,6 +108,11 @@ class RecordingOs : public os::OsPlatform {
   std::function<std::unique_ptr<os::CompletionSignal>()> makeSignal;
   // Set: every wait answers this instead of waiting.
   std::optional<std::uint32_t> failWaitsWith;
+  // Set: called at the start of the call, on the calling thread and outside the fake's lock,
+  // so that a test can record the state at that moment, or hold the caller there.
+  std::function<void(os::EventHandle)> onSetEvent;
+  std::function<void(os::EventHandle)> onCloseEvent;
+  std::function<void(std::uint32_t)> onSleep;
 
   // Whether the event is signalled now, without consuming the signal.
   bool IsSignalled(os::EventHandle event) const {
