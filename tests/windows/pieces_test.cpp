@@ -153,7 +153,7 @@ TEST(Bstr, SysAllocStringOfNoTextGivesNoneAsTheSimulatedOneDoes) {
 TEST(Activation, AnUnknownClassIsAnErrorNotACrash) {
   ComPtr<IInspectable> factory;
   const HRESULT code = GetActivationFactory(L"Korvi.Tests.NoSuchClass", __uuidof(IInspectable),
-                                            reinterpret_cast<void**>(factory.put()));
+                                            factory.put_void());
   EXPECT_EQ(static_cast<std::uint32_t>(code), 0x80040154u);  // REGDB_E_CLASSNOTREG
   EXPECT_FALSE(factory);
   EXPECT_EQ(GetActivationFactory(L"Korvi.Tests.NoSuchClass", __uuidof(IInspectable), nullptr), E_POINTER);
