@@ -177,6 +177,19 @@ TEST_F(ObjectsTest, TheManagerTakesTheHysteresisAndTheHandler) {
   EXPECT_THROW(seamManager->StartTransmissionStateMonitoring(), cellular::PlatformError);
 }
 
+TEST_F(ObjectsTest, ARefusedEventHandlerIsAPlatformErrorAndOursGoesAway) {
+  auto manager = Make<RecordingSarManager>();
+  manager->answer = E_ACCESSDENIED;
+  const auto seamManager = WrapSarManager(Retain<NO::IMobileBroadbandSarManager>(manager.get()));
+  try {
+    seamManager->AddTransmissionStateChanged(std::make_shared<cellular::OnTransmissionStateChanged>());
+    FAIL() << "no error";
+  } catch (const cellular::PlatformError& error) {
+    EXPECT_EQ(error.code(), kAccessDenied);
+  }
+  EXPECT_EQ(manager->handler, nullptr);  // and the live counts show our handler object gone
+}
+
 // A seam handler that reads the state and answers a fixed code.
 class ReadingHandler final : public cellular::TransmissionStateChangedHandler {
  public:

@@ -1,15 +1,18 @@
-// The small pieces of the Windows platform with logic of their own: the owner template, error
-// texts, HSTRING and BSTR texts, the activation lookup and the Win32 event.
+// The small pieces of the Windows platform with logic of their own: the owner template and its
+// live counts, error texts, HSTRING and BSTR texts, the activation lookup and the Win32 event.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "cellular/platform_error.h"
+#include "import_patch.h"
 #include "os/text_encoding.h"
 #include "platform/windows/error_text.h"
 #include "platform/windows/hstring.h"
+#include "platform/windows/live_objects.h"
 #include "platform/windows/owners.h"
 #include "platform/windows/win32_os.h"
 #include "platform/windows/winrt_activation.h"
@@ -75,6 +78,102 @@ TEST(Owner, InterfaceReferencesAreReleasedAndRetained) {
   }
   EXPECT_EQ(buffer->references(), 1u);
   buffer->Release();
+}
+
+// Each kind is counted while an owner holds it, and only then: a move hands it over, Release
+// hands it out, and an empty value is not counted.
+TEST(Owner, CountsEachKindWhileItHoldsIt) {
+  const auto count = [](LiveKind kind) { return LiveObjects::Count(kind); };
+  const std::int64_t texts = count(LiveKind::kHString);
+  {
+    UniqueHString made = MakeHString(L"8949");
+    EXPECT_EQ(count(LiveKind::kHString), texts + 1);
+    UniqueHString moved(std::move(made));
+    UniqueHString assigned;
+    assigned = std::move(moved);
+    EXPECT_EQ(count(LiveKind::kHString), texts + 1);
+    const HSTRING handedOut = assigned.Release();
+    EXPECT_EQ(count(LiveKind::kHString), texts);
+    UniqueHString adopted(handedOut);
+    EXPECT_EQ(count(LiveKind::kHString), texts + 1);
+    adopted.Reset();
+    EXPECT_EQ(count(LiveKind::kHString), texts);
+    EXPECT_FALSE(MakeHString(L""));  // the null HSTRING is nothing to count
+    EXPECT_EQ(count(LiveKind::kHString), texts);
+  }
+  const std::int64_t references = count(LiveKind::kInterface);
+  auto* buffer = new RecordingBuffer();
+  {
+    ComPtr<WSS::IBuffer> first(buffer);
+    ComPtr<IInspectable> second;
+    ASSERT_EQ(QueryAs(buffer, second), S_OK);
+    EXPECT_EQ(count(LiveKind::kInterface), references + 2);
+  }
+  EXPECT_EQ(count(LiveKind::kInterface), references);
+}
+
+// The platform's own view: what the owners give back reaches WindowsDeleteString,
+// SysFreeString and VariantClear, watched at this program's imports.
+std::vector<const void*> givenBack;
+HRESULT(WINAPI* realDeleteString)(HSTRING) = nullptr;
+void(WINAPI* realFreeString)(BSTR) = nullptr;
+HRESULT(WINAPI* realVariantClear)(VARIANTARG*) = nullptr;
+HRESULT WINAPI WatchDeleteString(HSTRING text) {
+  givenBack.push_back(text);
+  return realDeleteString(text);
+}
+void WINAPI WatchFreeString(BSTR text) {
+  givenBack.push_back(text);
+  realFreeString(text);
+}
+HRESULT WINAPI WatchVariantClear(VARIANTARG* value) {
+  if (value->vt == VT_BSTR) givenBack.push_back(value->bstrVal);
+  return realVariantClear(value);
+}
+
+template <class Function>
+fake::ImportPatch Watch(const char* name, Function watch, Function& real) {
+  fake::ImportPatch patch(::GetModuleHandleW(nullptr), name, reinterpret_cast<void*>(watch));
+  real = reinterpret_cast<Function>(patch.original());
+  return patch;
+}
+
+bool GivenBack(const void* value) {
+  return std::find(givenBack.begin(), givenBack.end(), value) != givenBack.end();
+}
+
+TEST(Owner, EachTextAndValueGoesBackToThePlatform) {
+  givenBack.clear();
+  const auto deleteString = Watch("WindowsDeleteString", &WatchDeleteString, realDeleteString);
+  const auto freeString = Watch("SysFreeString", &WatchFreeString, realFreeString);
+  const auto variantClear = Watch("VariantClear", &WatchVariantClear, realVariantClear);
+  ASSERT_TRUE(deleteString.patched() && freeString.patched() && variantClear.patched());
+
+  HSTRING hstring = nullptr;
+  {
+    const UniqueHString text = MakeHString(L"89490200001234567890");
+    hstring = text.get();
+  }
+  EXPECT_TRUE(GivenBack(hstring)) << "HSTRING";
+
+  BSTR bstr = nullptr;
+  {
+    ComWmiPlatform platform;
+    std::unique_ptr<wlan_power::WmiText> text;
+    ASSERT_EQ(platform.SysAllocString(L"root\\wmi", text), S_OK);
+    bstr = BstrOf(text.get());
+  }
+  EXPECT_TRUE(GivenBack(bstr)) << "BSTR";
+
+  BSTR inVariant = ::SysAllocString(L"ExecINT");
+  {
+    VARIANT value;
+    ::VariantInit(&value);
+    value.vt = VT_BSTR;
+    value.bstrVal = inVariant;
+    const UniqueVariant owned(value);
+  }
+  EXPECT_TRUE(GivenBack(inVariant)) << "VARIANT";
 }
 
 TEST(ErrorText, TrailingBreaksAndBlanksGoTheRestStays) {
