@@ -13,8 +13,10 @@
 #include "cellular/cellular_state.h"
 #include "cellular/tx_status_monitor.h"
 #include "platform/windows/async_wait.h"
+#include "platform/windows/live_objects.h"
 #include "platform/windows/modem_objects.h"
 #include "platform/windows/winrt_platform.h"
+#include "platform_frees.h"
 #include "recording_objects.h"
 
 namespace korvi::windows::test {
@@ -49,7 +51,9 @@ TEST_F(ObjectsTest, DeviceInformationReadsStatusAndSimIdentifier) {
     const auto seamInformation = seamModem->DeviceInformation();
     ASSERT_TRUE(seamInformation);
     EXPECT_EQ(seamInformation->NetworkDeviceStatus(), cellular::kDeviceReady);
+    const FreesWatch watch;
     EXPECT_EQ(seamInformation->SimIccId(), u"8949020000123");
+    EXPECT_TRUE(watch.GivenBack(information->givenSimIccId)) << "the SIM identifier's HSTRING was never deleted";
     information->answer = E_ACCESSDENIED;
     try {
       seamInformation->SimIccId();
@@ -99,7 +103,10 @@ TEST_F(ObjectsTest, ACompletionAfterTheWaiterGaveUpTouchesOnlyLiveState) {
   // The handler object answers as an agile delegate.
   ComPtr<IAgileObject> agile;
   EXPECT_EQ(QueryAs(operation->handler(), agile), S_OK);
+  const std::int64_t ours = LiveObjects::Count(LiveKind::kComObject);
   agile.Reset();
+  // The reference QueryInterface gave was one of its own: the platform's still holds it.
+  ASSERT_EQ(LiveObjects::Count(LiveKind::kComObject), ours);
   ComPtr<IInspectable> notInspectable;
   EXPECT_EQ(QueryAs(operation->handler(), notInspectable), E_NOINTERFACE);
   EXPECT_EQ(operation->handler()->QueryInterface(__uuidof(IUnknown), nullptr), E_POINTER);

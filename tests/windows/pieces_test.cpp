@@ -2,14 +2,15 @@
 // live counts, error texts, HSTRING and BSTR texts, the activation lookup and the Win32 event.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "cellular/platform_error.h"
 #include "import_patch.h"
+#include "platform_frees.h"
 #include "os/text_encoding.h"
+#include "platform/windows/abi/restricted_error.h"
 #include "platform/windows/error_text.h"
 #include "platform/windows/hstring.h"
 #include "platform/windows/live_objects.h"
@@ -112,25 +113,7 @@ TEST(Owner, CountsEachKindWhileItHoldsIt) {
   EXPECT_EQ(count(LiveKind::kInterface), references);
 }
 
-// The platform's own view: what the owners give back reaches WindowsDeleteString,
-// SysFreeString and VariantClear, watched at this program's imports.
-std::vector<const void*> givenBack;
-HRESULT(WINAPI* realDeleteString)(HSTRING) = nullptr;
-void(WINAPI* realFreeString)(BSTR) = nullptr;
-HRESULT(WINAPI* realVariantClear)(VARIANTARG*) = nullptr;
-HRESULT WINAPI WatchDeleteString(HSTRING text) {
-  givenBack.push_back(text);
-  return realDeleteString(text);
-}
-void WINAPI WatchFreeString(BSTR text) {
-  givenBack.push_back(text);
-  realFreeString(text);
-}
-HRESULT WINAPI WatchVariantClear(VARIANTARG* value) {
-  if (value->vt == VT_BSTR) givenBack.push_back(value->bstrVal);
-  return realVariantClear(value);
-}
-
+// A local patch of one of this program's imports, for a function Wine only stubs.
 template <class Function>
 fake::ImportPatch Watch(const char* name, Function watch, Function& real) {
   fake::ImportPatch patch(::GetModuleHandleW(nullptr), name, reinterpret_cast<void*>(watch));
@@ -138,23 +121,20 @@ fake::ImportPatch Watch(const char* name, Function watch, Function& real) {
   return patch;
 }
 
-bool GivenBack(const void* value) {
-  return std::find(givenBack.begin(), givenBack.end(), value) != givenBack.end();
-}
-
+// The platform's own view: what the owners give back reaches WindowsDeleteString,
+// SysFreeString and VariantClear.
 TEST(Owner, EachTextAndValueGoesBackToThePlatform) {
-  givenBack.clear();
-  const auto deleteString = Watch("WindowsDeleteString", &WatchDeleteString, realDeleteString);
-  const auto freeString = Watch("SysFreeString", &WatchFreeString, realFreeString);
-  const auto variantClear = Watch("VariantClear", &WatchVariantClear, realVariantClear);
-  ASSERT_TRUE(deleteString.patched() && freeString.patched() && variantClear.patched());
+  const FreesWatch watch;
+  ASSERT_TRUE(watch.deletesHStrings()) << "nothing in this program deletes an HSTRING";
+  ASSERT_TRUE(watch.freesBstrs()) << "nothing in this program frees a BSTR";
+  ASSERT_TRUE(watch.clearsVariants()) << "nothing in this program clears a VARIANT";
 
   HSTRING hstring = nullptr;
   {
     const UniqueHString text = MakeHString(L"89490200001234567890");
     hstring = text.get();
   }
-  EXPECT_TRUE(GivenBack(hstring)) << "HSTRING";
+  EXPECT_TRUE(watch.GivenBack(hstring)) << "HSTRING";
 
   BSTR bstr = nullptr;
   {
@@ -163,7 +143,7 @@ TEST(Owner, EachTextAndValueGoesBackToThePlatform) {
     ASSERT_EQ(platform.SysAllocString(L"root\\wmi", text), S_OK);
     bstr = BstrOf(text.get());
   }
-  EXPECT_TRUE(GivenBack(bstr)) << "BSTR";
+  EXPECT_TRUE(watch.GivenBack(bstr)) << "BSTR";
 
   BSTR inVariant = ::SysAllocString(L"ExecINT");
   {
@@ -173,7 +153,7 @@ TEST(Owner, EachTextAndValueGoesBackToThePlatform) {
     value.bstrVal = inVariant;
     const UniqueVariant owned(value);
   }
-  EXPECT_TRUE(GivenBack(inVariant)) << "VARIANT";
+  EXPECT_TRUE(watch.GivenBack(inVariant)) << "VARIANT";
 }
 
 TEST(ErrorText, TrailingBreaksAndBlanksGoTheRestStays) {
@@ -209,6 +189,53 @@ TEST(ErrorText, ThePlatformErrorCarriesTheCodeAndItsText) {
     EXPECT_EQ(error.message(), SystemMessageText(E_ACCESSDENIED));
   }
   EXPECT_NO_THROW(Check(S_FALSE));  // a success code passes
+}
+
+// Wine's GetRestrictedErrorInfo is a stub, so this program's import of it hands out an error
+// information object of the test's own: the one the runtime leaves on the thread after a call.
+class LeftErrorInfo final : public RecordingUnknown<IRestrictedErrorInfo> {
+ public:
+  HRESULT code = S_OK;
+  const wchar_t* description = L"";
+  const wchar_t* restricted = L"";
+  HRESULT STDMETHODCALLTYPE GetErrorDetails(BSTR* general, HRESULT* error, BSTR* restrictedText,
+                                            BSTR* capabilitySid) override {
+    *general = ::SysAllocString(description);
+    *error = code;
+    *restrictedText = ::SysAllocString(restricted);
+    *capabilitySid = nullptr;
+    return Hit("GetErrorDetails");
+  }
+  HRESULT STDMETHODCALLTYPE GetReference(BSTR* reference) override {
+    *reference = nullptr;
+    return Hit("GetReference");
+  }
+};
+LeftErrorInfo* leftInfo = nullptr;
+HRESULT WINAPI HandOutLeftInfo(IRestrictedErrorInfo** info) {
+  *info = leftInfo;
+  if (leftInfo == nullptr) return S_FALSE;
+  leftInfo->AddRef();
+  return S_OK;
+}
+
+TEST(ErrorText, TheRuntimesOwnTextOnlyForTheCodeItIsAbout) {
+  HRESULT(WINAPI * real)(IRestrictedErrorInfo**) = nullptr;
+  const auto patch = Watch("GetRestrictedErrorInfo", &HandOutLeftInfo, real);
+  ASSERT_TRUE(patch.patched());
+  const ComPtr<LeftErrorInfo> info(new LeftErrorInfo());
+  leftInfo = info.get();
+  info->code = E_ACCESSDENIED;
+  info->description = L"General words.\r\n";
+  info->restricted = L"The modem refused the call.\r\n";
+  EXPECT_EQ(ErrorText(E_ACCESSDENIED), L"The modem refused the call.");
+  info->restricted = L"";
+  EXPECT_EQ(ErrorText(E_ACCESSDENIED), L"General words.");
+  // Left over from an earlier call about another code: the system's text for this one.
+  EXPECT_EQ(ErrorText(E_FAIL), SystemMessageText(E_FAIL));
+  leftInfo = nullptr;
+  EXPECT_EQ(ErrorText(E_FAIL), SystemMessageText(E_FAIL));
+  EXPECT_EQ(info->references(), 1u);
 }
 
 TEST(HString, TextsRoundTripUnitForUnit) {
