@@ -92,6 +92,7 @@ TEST_F(ObjectsTest, ACompletionAfterTheWaiterGaveUpTouchesOnlyLiveState) {
   modem->configuration = operation.get();
   const auto seamModem = WrapModem(Retain<NO::IMobileBroadbandModem>(modem.get()));
   auto pending = seamModem->GetCurrentConfigurationAsync();
+  const std::int64_t before = LiveObjects::Count(LiveKind::kComObject);
 
   try {
     cellular::WaitForCompletion(*pending, std::chrono::milliseconds(20));
@@ -100,6 +101,8 @@ TEST_F(ObjectsTest, ACompletionAfterTheWaiterGaveUpTouchesOnlyLiveState) {
     EXPECT_EQ(error.code(), cellular::kTimeout);
   }
   ASSERT_TRUE(operation->hasHandler());
+  // Our handler object lives on, held by the platform's reference alone.
+  ASSERT_EQ(LiveObjects::Count(LiveKind::kComObject), before + 1);
   // The handler object answers as an agile delegate.
   ComPtr<IAgileObject> agile;
   EXPECT_EQ(QueryAs(operation->handler(), agile), S_OK);
