@@ -13,8 +13,10 @@
 #include "cellular/cellular_state.h"
 #include "cellular/tx_status_monitor.h"
 #include "platform/windows/async_wait.h"
+#include "platform/windows/live_objects.h"
 #include "platform/windows/modem_objects.h"
 #include "platform/windows/winrt_platform.h"
+#include "platform_frees.h"
 #include "recording_objects.h"
 
 namespace korvi::windows::test {
@@ -49,7 +51,9 @@ TEST_F(ObjectsTest, DeviceInformationReadsStatusAndSimIdentifier) {
     const auto seamInformation = seamModem->DeviceInformation();
     ASSERT_TRUE(seamInformation);
     EXPECT_EQ(seamInformation->NetworkDeviceStatus(), cellular::kDeviceReady);
+    const FreesWatch watch;
     EXPECT_EQ(seamInformation->SimIccId(), u"8949020000123");
+    EXPECT_TRUE(watch.GivenBack(information->givenSimIccId)) << "the SIM identifier's HSTRING was never deleted";
     information->answer = E_ACCESSDENIED;
     try {
       seamInformation->SimIccId();
@@ -88,6 +92,7 @@ TEST_F(ObjectsTest, ACompletionAfterTheWaiterGaveUpTouchesOnlyLiveState) {
   modem->configuration = operation.get();
   const auto seamModem = WrapModem(Retain<NO::IMobileBroadbandModem>(modem.get()));
   auto pending = seamModem->GetCurrentConfigurationAsync();
+  const std::int64_t before = LiveObjects::Count(LiveKind::kComObject);
 
   try {
     cellular::WaitForCompletion(*pending, std::chrono::milliseconds(20));
@@ -96,10 +101,15 @@ TEST_F(ObjectsTest, ACompletionAfterTheWaiterGaveUpTouchesOnlyLiveState) {
     EXPECT_EQ(error.code(), cellular::kTimeout);
   }
   ASSERT_TRUE(operation->hasHandler());
+  // Our handler object lives on, held by the platform's reference alone.
+  ASSERT_EQ(LiveObjects::Count(LiveKind::kComObject), before + 1);
   // The handler object answers as an agile delegate.
   ComPtr<IAgileObject> agile;
   EXPECT_EQ(QueryAs(operation->handler(), agile), S_OK);
+  const std::int64_t ours = LiveObjects::Count(LiveKind::kComObject);
   agile.Reset();
+  // The reference QueryInterface gave was one of its own: the platform's still holds it.
+  ASSERT_EQ(LiveObjects::Count(LiveKind::kComObject), ours);
   ComPtr<IInspectable> notInspectable;
   EXPECT_EQ(QueryAs(operation->handler(), notInspectable), E_NOINTERFACE);
   EXPECT_EQ(operation->handler()->QueryInterface(__uuidof(IUnknown), nullptr), E_POINTER);
@@ -175,6 +185,19 @@ TEST_F(ObjectsTest, TheManagerTakesTheHysteresisAndTheHandler) {
   ASSERT_NE(manager->handler, nullptr);
   manager->answer = E_ACCESSDENIED;
   EXPECT_THROW(seamManager->StartTransmissionStateMonitoring(), cellular::PlatformError);
+}
+
+TEST_F(ObjectsTest, ARefusedEventHandlerIsAPlatformErrorAndOursGoesAway) {
+  auto manager = Make<RecordingSarManager>();
+  manager->answer = E_ACCESSDENIED;
+  const auto seamManager = WrapSarManager(Retain<NO::IMobileBroadbandSarManager>(manager.get()));
+  try {
+    seamManager->AddTransmissionStateChanged(std::make_shared<cellular::OnTransmissionStateChanged>());
+    FAIL() << "no error";
+  } catch (const cellular::PlatformError& error) {
+    EXPECT_EQ(error.code(), kAccessDenied);
+  }
+  EXPECT_EQ(manager->handler, nullptr);  // and the live counts show our handler object gone
 }
 
 // A seam handler that reads the state and answers a fixed code.

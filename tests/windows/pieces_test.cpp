@@ -1,5 +1,5 @@
-// The small pieces of the Windows platform with logic of their own: the owner template, error
-// texts, HSTRING and BSTR texts, the activation lookup and the Win32 event.
+// The small pieces of the Windows platform with logic of their own: the owner template and its
+// live counts, error texts, HSTRING and BSTR texts, the activation lookup and the Win32 event.
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -7,9 +7,13 @@
 #include <vector>
 
 #include "cellular/platform_error.h"
+#include "import_patch.h"
+#include "platform_frees.h"
 #include "os/text_encoding.h"
+#include "platform/windows/abi/restricted_error.h"
 #include "platform/windows/error_text.h"
 #include "platform/windows/hstring.h"
+#include "platform/windows/live_objects.h"
 #include "platform/windows/owners.h"
 #include "platform/windows/win32_os.h"
 #include "platform/windows/winrt_activation.h"
@@ -77,6 +81,81 @@ TEST(Owner, InterfaceReferencesAreReleasedAndRetained) {
   buffer->Release();
 }
 
+// Each kind is counted while an owner holds it, and only then: a move hands it over, Release
+// hands it out, and an empty value is not counted.
+TEST(Owner, CountsEachKindWhileItHoldsIt) {
+  const auto count = [](LiveKind kind) { return LiveObjects::Count(kind); };
+  const std::int64_t texts = count(LiveKind::kHString);
+  {
+    UniqueHString made = MakeHString(L"8949");
+    EXPECT_EQ(count(LiveKind::kHString), texts + 1);
+    UniqueHString moved(std::move(made));
+    UniqueHString assigned;
+    assigned = std::move(moved);
+    EXPECT_EQ(count(LiveKind::kHString), texts + 1);
+    const HSTRING handedOut = assigned.Release();
+    EXPECT_EQ(count(LiveKind::kHString), texts);
+    UniqueHString adopted(handedOut);
+    EXPECT_EQ(count(LiveKind::kHString), texts + 1);
+    adopted.Reset();
+    EXPECT_EQ(count(LiveKind::kHString), texts);
+    EXPECT_FALSE(MakeHString(L""));  // the null HSTRING is nothing to count
+    EXPECT_EQ(count(LiveKind::kHString), texts);
+  }
+  const std::int64_t references = count(LiveKind::kInterface);
+  auto* buffer = new RecordingBuffer();
+  {
+    ComPtr<WSS::IBuffer> first(buffer);
+    ComPtr<IInspectable> second;
+    ASSERT_EQ(QueryAs(buffer, second), S_OK);
+    EXPECT_EQ(count(LiveKind::kInterface), references + 2);
+  }
+  EXPECT_EQ(count(LiveKind::kInterface), references);
+}
+
+// A local patch of one of this program's imports, for a function Wine only stubs.
+template <class Function>
+fake::ImportPatch Watch(const char* name, Function watch, Function& real) {
+  fake::ImportPatch patch(::GetModuleHandleW(nullptr), name, reinterpret_cast<void*>(watch));
+  real = reinterpret_cast<Function>(patch.original());
+  return patch;
+}
+
+// The platform's own view: what the owners give back reaches WindowsDeleteString,
+// SysFreeString and VariantClear.
+TEST(Owner, EachTextAndValueGoesBackToThePlatform) {
+  const FreesWatch watch;
+  ASSERT_TRUE(watch.deletesHStrings()) << "nothing in this program deletes an HSTRING";
+  ASSERT_TRUE(watch.freesBstrs()) << "nothing in this program frees a BSTR";
+  ASSERT_TRUE(watch.clearsVariants()) << "nothing in this program clears a VARIANT";
+
+  HSTRING hstring = nullptr;
+  {
+    const UniqueHString text = MakeHString(L"89490200001234567890");
+    hstring = text.get();
+  }
+  EXPECT_TRUE(watch.GivenBack(hstring)) << "HSTRING";
+
+  BSTR bstr = nullptr;
+  {
+    ComWmiPlatform platform;
+    std::unique_ptr<wlan_power::WmiText> text;
+    ASSERT_EQ(platform.SysAllocString(L"root\\wmi", text), S_OK);
+    bstr = BstrOf(text.get());
+  }
+  EXPECT_TRUE(watch.GivenBack(bstr)) << "BSTR";
+
+  BSTR inVariant = ::SysAllocString(L"ExecINT");
+  {
+    VARIANT value;
+    ::VariantInit(&value);
+    value.vt = VT_BSTR;
+    value.bstrVal = inVariant;
+    const UniqueVariant owned(value);
+  }
+  EXPECT_TRUE(watch.GivenBack(inVariant)) << "VARIANT";
+}
+
 TEST(ErrorText, TrailingBreaksAndBlanksGoTheRestStays) {
   const struct {
     const wchar_t* in;
@@ -110,6 +189,53 @@ TEST(ErrorText, ThePlatformErrorCarriesTheCodeAndItsText) {
     EXPECT_EQ(error.message(), SystemMessageText(E_ACCESSDENIED));
   }
   EXPECT_NO_THROW(Check(S_FALSE));  // a success code passes
+}
+
+// Wine's GetRestrictedErrorInfo is a stub, so this program's import of it hands out an error
+// information object of the test's own: the one the runtime leaves on the thread after a call.
+class LeftErrorInfo final : public RecordingUnknown<IRestrictedErrorInfo> {
+ public:
+  HRESULT code = S_OK;
+  const wchar_t* description = L"";
+  const wchar_t* restricted = L"";
+  HRESULT STDMETHODCALLTYPE GetErrorDetails(BSTR* general, HRESULT* error, BSTR* restrictedText,
+                                            BSTR* capabilitySid) override {
+    *general = ::SysAllocString(description);
+    *error = code;
+    *restrictedText = ::SysAllocString(restricted);
+    *capabilitySid = nullptr;
+    return Hit("GetErrorDetails");
+  }
+  HRESULT STDMETHODCALLTYPE GetReference(BSTR* reference) override {
+    *reference = nullptr;
+    return Hit("GetReference");
+  }
+};
+LeftErrorInfo* leftInfo = nullptr;
+HRESULT WINAPI HandOutLeftInfo(IRestrictedErrorInfo** info) {
+  *info = leftInfo;
+  if (leftInfo == nullptr) return S_FALSE;
+  leftInfo->AddRef();
+  return S_OK;
+}
+
+TEST(ErrorText, TheRuntimesOwnTextOnlyForTheCodeItIsAbout) {
+  HRESULT(WINAPI * real)(IRestrictedErrorInfo**) = nullptr;
+  const auto patch = Watch("GetRestrictedErrorInfo", &HandOutLeftInfo, real);
+  ASSERT_TRUE(patch.patched());
+  const ComPtr<LeftErrorInfo> info(new LeftErrorInfo());
+  leftInfo = info.get();
+  info->code = E_ACCESSDENIED;
+  info->description = L"General words.\r\n";
+  info->restricted = L"The modem refused the call.\r\n";
+  EXPECT_EQ(ErrorText(E_ACCESSDENIED), L"The modem refused the call.");
+  info->restricted = L"";
+  EXPECT_EQ(ErrorText(E_ACCESSDENIED), L"General words.");
+  // Left over from an earlier call about another code: the system's text for this one.
+  EXPECT_EQ(ErrorText(E_FAIL), SystemMessageText(E_FAIL));
+  leftInfo = nullptr;
+  EXPECT_EQ(ErrorText(E_FAIL), SystemMessageText(E_FAIL));
+  EXPECT_EQ(info->references(), 1u);
 }
 
 TEST(HString, TextsRoundTripUnitForUnit) {
@@ -153,7 +279,7 @@ TEST(Bstr, SysAllocStringOfNoTextGivesNoneAsTheSimulatedOneDoes) {
 TEST(Activation, AnUnknownClassIsAnErrorNotACrash) {
   ComPtr<IInspectable> factory;
   const HRESULT code = GetActivationFactory(L"Korvi.Tests.NoSuchClass", __uuidof(IInspectable),
-                                            reinterpret_cast<void**>(factory.put()));
+                                            factory.put_void());
   EXPECT_EQ(static_cast<std::uint32_t>(code), 0x80040154u);  // REGDB_E_CLASSNOTREG
   EXPECT_FALSE(factory);
   EXPECT_EQ(GetActivationFactory(L"Korvi.Tests.NoSuchClass", __uuidof(IInspectable), nullptr), E_POINTER);

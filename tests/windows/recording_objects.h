@@ -140,6 +140,7 @@ class RecordingDeviceInformation final : public RecordingInspectable<NO::IMobile
  public:
   NO::NetworkDeviceStatus status{};
   std::wstring simIccId;
+  HSTRING givenSimIccId = nullptr;  // the last one handed out, only compared
 
   HRESULT STDMETHODCALLTYPE get_NetworkDeviceStatus(NO::NetworkDeviceStatus* value) override {
     if (value != nullptr) *value = status;
@@ -162,6 +163,7 @@ class RecordingDeviceInformation final : public RecordingInspectable<NO::IMobile
     if (value != nullptr && answer >= 0) {
       *value = nullptr;
       if (!simIccId.empty()) ::WindowsCreateString(simIccId.data(), static_cast<UINT32>(simIccId.size()), value);
+      givenSimIccId = *value;
     }
     return Hit("get_SimIccId");
   }

@@ -7,6 +7,7 @@
 
 #include "platform/windows/wmi_objects.h"
 #include "platform/windows/wmi_platform.h"
+#include "platform_frees.h"
 #include "recording_objects.h"
 
 namespace korvi::windows::test {
@@ -24,6 +25,7 @@ class FakeClassObject final : public RecordingUnknown<IWbemClassObject> {
   VARTYPE putType = VT_EMPTY;
   bool putNullText = false;
   std::wstring putText;
+  BSTR putCopy = nullptr;  // only compared
   CIMTYPE putCimType = 0;
   // What Get gives: the instance's path as a text, "Number" as a VT_I4.
   std::wstring path = L"\\\\.\\root\\wmi:QelButtonMethodDWSi.InstanceName=\"ACPI\\\\PNP0C14\\\\0_0\"";
@@ -45,6 +47,7 @@ class FakeClassObject final : public RecordingUnknown<IWbemClassObject> {
     putType = value->vt;
     putNullText = value->vt == VT_BSTR && value->bstrVal == nullptr;
     putText = value->vt == VT_BSTR && value->bstrVal != nullptr ? value->bstrVal : L"";
+    putCopy = value->vt == VT_BSTR ? value->bstrVal : nullptr;
     putCimType = type;
     return Hit("Put");
   }
@@ -213,7 +216,9 @@ TEST_F(WmiTest, PutHandsOverATextCopyAsABstrVariantAndTheCodeComesBack) {
   std::unique_ptr<wlan_power::WbemClassObject> definition;
   ASSERT_EQ(connected->GetObject(Text(L"QelButtonMethodDWSi").get(), definition), S_OK);
   const auto name = Text(L"InEAX");
+  const FreesWatch watch;
   EXPECT_EQ(definition->Put(name.get(), L"38448", wlan_power::kCimUint32), S_OK);
+  EXPECT_TRUE(watch.GivenBack(object->putCopy)) << "the copy handed to Put was never freed";
   EXPECT_EQ(object->putName, L"InEAX");
   EXPECT_EQ(object->putType, VT_BSTR);
   EXPECT_EQ(object->putText, L"38448");

@@ -3,7 +3,9 @@
 # debug-output monitor, and compares its standard output and standard error (CRLF folded to
 # LF; stderr is the simulated notebook's summary, every figure included), its trace without the
 # wall-clock stamps, its debug messages and its exit code (low 8 bits, all that Wine passes
-# on) with the same expected files the Linux end-to-end tests use.
+# on) with the same expected files the Linux end-to-end tests use. Last, the platform objects
+# that the executable itself still held at exit (its own COM objects, interface references,
+# HSTRINGs, BSTRs, VARIANTs; the bed writes its counts beside the outputs) must all be 0.
 #
 #   run_scenario.sh WINE_RUN MONITOR.exe KORVI_SAR.exe SCENARIO EXPECTED_DIR WORK_DIR SKIP_LIST ERROR_TEXTS
 #
@@ -43,12 +45,12 @@ windows_path() { local p; p=$(realpath -m "$1"); printf 'Z:%s' "${p//\//\\}"; }
 mkdir -p "$work"
 out="$work/$name"
 rm -f "$out.raw-stdout" "$out.stdout" "$out.debug" "$out.stderr" "$out.summary" "$out.exit" "$out.trace" \
-  "$out.sim-trace"
+  "$out.sim-trace" "$out.live-objects"
 
 # The child reads the scenario itself (the fake providers live in its process), so the path
 # must be one Wine resolves: Z: is the Unix root.
 env -u KORVI_DEBUG_LOG KORVI_SIM_SCENARIO="$(windows_path "$scenario")" KORVI_SIM_TRACE="$(windows_path "$out.trace")" \
-  "$wine_run" "$monitor" "$(windows_path "$out.debug")" "$binary" >"$out.raw-stdout" 2>"$out.stderr"
+  KORVI_WINE_LIVE_OBJECTS="$(windows_path "$out.live-objects")" "$wine_run" "$monitor" "$(windows_path "$out.debug")" "$binary" >"$out.raw-stdout" 2>"$out.stderr"
 code=$?
 echo $code >"$out.exit"
 perl -pe 's/\r\n/\n/g' "$out.raw-stdout" >"$out.stdout"
@@ -135,6 +137,17 @@ else
   compare trace "$expected_dir/$name.sim-trace" "$out.sim-trace"
 fi
 [ "${skip_kind:-}" = no-debug ] || compare debug "$out.expected-debug" "$out.debug"
+# "KIND<TAB>COUNT" per kind: anything but 0 is an object of the service's never given back
+# (above 0) or given back twice (below 0).
+if [ ! -s "$out.live-objects" ]; then
+  echo "$name: the bed wrote no live object counts ($out.live-objects): the exit hook did not run to its end"
+  status=1
+elif ! awk -F '\t' -v name="$name" '
+    NF != 2 || $2 !~ /^-?[0-9]+$/ { print name ": unreadable live object count line: " $0; bad = 1; next }
+    $2 != 0 { print name ": " $1 " still live at exit: " $2; bad = 1 }
+    END { exit bad }' "$out.live-objects"; then
+  status=1
+fi
 expected_code=$(($(cat "$expected_dir/$name.exit") & 255))
 if [ "$code" -ne "$expected_code" ]; then
   echo "$name: exit code $code, expected $expected_code"

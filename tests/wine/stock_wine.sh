@@ -11,7 +11,9 @@
 #     meets Wine's own WMI, which has no QelButtonMethodDWSi: every request connects, finds no
 #     instance (Next gives WBEM_S_FALSE) and no class (GetObject gives WBEM_E_NOT_FOUND,
 #     0x80041002), reports that, and ends without a method call and without a crash. All the
-#     rest of both channels is what the Linux build writes for SCENARIO.
+#     rest of both channels is what the Linux build writes for SCENARIO. Every reference to
+#     Wine's WMI objects, and every text and value, is given back by the exit (the bed's
+#     live object counts, as run_scenario.sh checks them).
 set -u
 usage() { echo "usage: stock_wine.sh no-modem|stock-wmi WINE_RUN MONITOR.exe KORVI_SAR.exe EXPECTED_DIR WORK_DIR [SCENARIO]" >&2; exit 2; }
 [ $# -ge 6 ] || usage
@@ -32,8 +34,9 @@ if [ "$mode" = no-modem ]; then
   env -u KORVI_SIM_SCENARIO -u KORVI_DEBUG_LOG \
     "$wine_run" "$monitor" "$(windows_path "$out.debug")" "$binary" >"$out.raw-stdout" 2>"$out.stderr"
 else
+  rm -f "$out.live-objects"
   env -u KORVI_DEBUG_LOG KORVI_SIM_SCENARIO="$(windows_path "$scenario")" \
-    "$wine_run" "$monitor" "$(windows_path "$out.debug")" "$binary" >"$out.raw-stdout" 2>"$out.stderr"
+    KORVI_WINE_LIVE_OBJECTS="$(windows_path "$out.live-objects")" "$wine_run" "$monitor" "$(windows_path "$out.debug")" "$binary" >"$out.raw-stdout" 2>"$out.stderr"
 fi
 code=$?
 perl -pe 's/\r\n/\n/g' "$out.raw-stdout" >"$out.stdout"
@@ -76,6 +79,12 @@ else
   fi
   grep -q "firmware calls: 0 (normal 0, reduced 0), WLAN power at exit: untouched" "$out.stderr" ||
     fail "the simulated firmware was called: $(cat "$out.stderr")"
+  if [ ! -s "$out.live-objects" ]; then
+    fail "the bed wrote no live object counts ($out.live-objects)"
+  elif ! awk -F '\t' -v mode="$mode" '$2 != 0 { print mode ": " $1 " still live at exit: " $2; bad = 1 }
+                                       END { exit bad }' "$out.live-objects"; then
+    status=1
+  fi
 fi
 if [ $status -ne 0 ] && [ -s "$out.stderr" ]; then
   echo "$mode: stderr:"

@@ -1,13 +1,16 @@
 // The base of the COM objects that we hand to the platform (completion handlers, the
 // transmission-state handler): a thread-safe reference count, and QueryInterface answering
 // IUnknown, IAgileObject (the object may be called from any apartment) and the interface's own
-// IID. Every method is noexcept: nothing we hand to the platform lets an exception out.
+// IID. Every method is noexcept: nothing we hand to the platform lets an exception out. Each
+// one is counted as a live COM object from its birth to its deletion.
 #pragma once
 
 #include <windows.h>
 #include <objidl.h>
 
 #include <atomic>
+
+#include "platform/windows/live_objects.h"
 
 namespace korvi::windows {
 
@@ -38,8 +41,8 @@ class ComObject : public Interface {
   }
 
  protected:
-  ComObject() noexcept = default;  // born with the one reference its creator holds
-  virtual ~ComObject() = default;
+  ComObject() noexcept { LiveObjects::Add(LiveKind::kComObject); }  // born with the one reference its creator holds
+  virtual ~ComObject() { LiveObjects::Remove(LiveKind::kComObject); }
 
  private:
   std::atomic<ULONG> references_{1};

@@ -45,7 +45,7 @@ std::wstring SystemMessageText(HRESULT code) {
   LocalMemPtr<wchar_t> buffer;
   const DWORD length = ::FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-      static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(buffer.put()), 0, nullptr);
+      static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(static_cast<wchar_t**>(buffer.put())), 0, nullptr);
   if (length == 0 || !buffer) return kUnknownError;
   std::wstring text = TrimTrailingBreaks(std::wstring_view(buffer.get(), length));
   return text.empty() ? std::wstring(kUnknownError) : text;

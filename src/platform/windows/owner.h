@@ -4,28 +4,56 @@
 //
 // put() hands the empty slot to a platform call that fills an out-parameter; whatever the
 // owner held before is given back first, so a slot can never be overwritten while it holds.
+//
+// A kind whose traits name a `kLive` kind is counted in LiveObjects while an owner holds a
+// value of it: from the moment the owner takes it (the constructor, Reset, or the end of the
+// call that filled put()'s slot) to the moment it gives it back (Free) or hands it on
+// (Release). A move hands the value over uncounted.
 #pragma once
 
 #include <type_traits>
 #include <utility>
 
+#include "platform/windows/live_objects.h"
+
 namespace korvi::windows {
 
 // Traits: `Value`, `static Value Empty() noexcept`, `static bool Holds(const Value&) noexcept`,
-// `static void Free(Value&) noexcept`.
+// `static void Free(Value&) noexcept`; optionally `static constexpr LiveKind kLive`.
 template <class Traits>
 class Owner {
  public:
   using Value = typename Traits::Value;
 
+  // The out-parameter slot that put() gives: it converts to a Target* pointing at the owner's
+  // value, and when the full expression that used it ends (the platform call has filled it),
+  // the value it holds is counted.
+  template <class Target>
+  class Slot {
+   public:
+    Slot(const Slot&) = delete;
+    Slot& operator=(const Slot&) = delete;
+    ~Slot() { owner_.Taken(); }
+    operator Target*() const noexcept { return reinterpret_cast<Target*>(&owner_.value_); }
+    Target& operator*() const noexcept { return *static_cast<Target*>(*this); }
+
+   private:
+    friend class Owner;
+    explicit Slot(Owner& owner) noexcept : owner_(owner) {}
+    Owner& owner_;
+  };
+
   Owner() noexcept : value_(Traits::Empty()) {}
   // Takes over a value that the caller owns.
-  explicit Owner(Value value) noexcept : value_(value) {}
+  explicit Owner(Value value) noexcept : value_(value) { Taken(); }
   Owner(const Owner&) = delete;
   Owner& operator=(const Owner&) = delete;
-  Owner(Owner&& other) noexcept : value_(other.Release()) {}
+  Owner(Owner&& other) noexcept : value_(other.HandOver()) {}
   Owner& operator=(Owner&& other) noexcept {
-    if (this != &other) Reset(other.Release());
+    if (this != &other) {
+      Reset();
+      value_ = other.HandOver();
+    }
     return *this;
   }
   ~Owner() { Reset(); }
@@ -41,26 +69,56 @@ class Owner {
   }
 
   // The slot for an out-parameter, emptied first.
-  Value* put() noexcept {
+  [[nodiscard]] Slot<Value> put() noexcept {
     Reset();
-    return &value_;
+    return Slot<Value>(*this);
+  }
+  // The same slot for a call that takes it as a void** (QueryInterface and its kin).
+  [[nodiscard]] Slot<void*> put_void() noexcept
+    requires std::is_pointer_v<Value>
+  {
+    Reset();
+    return Slot<void*>(*this);
   }
 
   // Gives the value back to the platform and holds `value` instead.
   void Reset(Value value = Traits::Empty()) noexcept {
     Value old = value_;
     value_ = value;
-    if (Traits::Holds(old)) Traits::Free(old);
+    Taken();
+    if (Traits::Holds(old)) {
+      Traits::Free(old);
+      Count(-1);
+    }
   }
 
   // Hands the value to the caller, who then owns it.
   [[nodiscard]] Value Release() noexcept {
+    if (Traits::Holds(value_)) Count(-1);
+    return HandOver();
+  }
+
+ private:
+  static void Count(int step) noexcept {
+    if constexpr (requires { Traits::kLive; }) {
+      if (step > 0) {
+        LiveObjects::Add(Traits::kLive);
+      } else {
+        LiveObjects::Remove(Traits::kLive);
+      }
+    }
+  }
+  // Counts the value just taken, if it is one.
+  void Taken() noexcept {
+    if (Traits::Holds(value_)) Count(+1);
+  }
+  // Empties the owner without giving the value back or counting it: it goes on to another.
+  Value HandOver() noexcept {
     Value taken = value_;
     value_ = Traits::Empty();
     return taken;
   }
 
- private:
   Value value_;
 };
 

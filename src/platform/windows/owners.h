@@ -13,6 +13,7 @@ namespace korvi::windows {
 template <class Interface>
 struct ComTraits {
   using Value = Interface*;
+  static constexpr LiveKind kLive = LiveKind::kInterface;
   static Value Empty() noexcept { return nullptr; }
   static bool Holds(const Value& value) noexcept { return value != nullptr; }
   static void Free(Value& value) noexcept { value->Release(); }
@@ -20,6 +21,7 @@ struct ComTraits {
 
 struct HStringTraits {
   using Value = HSTRING;
+  static constexpr LiveKind kLive = LiveKind::kHString;
   static Value Empty() noexcept { return nullptr; }
   static bool Holds(const Value& value) noexcept { return value != nullptr; }
   static void Free(Value& value) noexcept { ::WindowsDeleteString(value); }
@@ -27,6 +29,7 @@ struct HStringTraits {
 
 struct BstrTraits {
   using Value = BSTR;
+  static constexpr LiveKind kLive = LiveKind::kBstr;
   static Value Empty() noexcept { return nullptr; }
   static bool Holds(const Value& value) noexcept { return value != nullptr; }
   static void Free(Value& value) noexcept { ::SysFreeString(value); }
@@ -34,6 +37,7 @@ struct BstrTraits {
 
 struct VariantTraits {
   using Value = VARIANT;
+  static constexpr LiveKind kLive = LiveKind::kVariant;
   static Value Empty() noexcept {
     VARIANT value;
     ::VariantInit(&value);
@@ -89,7 +93,7 @@ ComPtr<Interface> Retain(Interface* object) noexcept {
 // QueryInterface for Wanted; the result code, and the reference in `out` on success.
 template <class Wanted, class Interface>
 HRESULT QueryAs(Interface* object, ComPtr<Wanted>& out) noexcept {
-  return object->QueryInterface(__uuidof(Wanted), reinterpret_cast<void**>(out.put()));
+  return object->QueryInterface(__uuidof(Wanted), out.put_void());
 }
 
 }  // namespace korvi::windows

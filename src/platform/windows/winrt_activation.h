@@ -21,7 +21,7 @@ ComPtr<Statics> GetStatics(const wchar_t* className);
 template <class Statics>
 ComPtr<Statics> GetStatics(const wchar_t* className) {
   ComPtr<Statics> statics;
-  const HRESULT code = GetActivationFactory(className, __uuidof(Statics), reinterpret_cast<void**>(statics.put()));
+  const HRESULT code = GetActivationFactory(className, __uuidof(Statics), statics.put_void());
   if (FAILED(code)) ThrowPlatformError(code);
   if (!statics) ThrowPlatformError(E_POINTER);
   return statics;

@@ -40,17 +40,18 @@ class ClassObject final : public wlan_power::WbemClassObject {
   }
 
   HResult Put(const wlan_power::WmiText* name, std::wstring_view value, std::int32_t cimType) noexcept override {
-    UniqueVariant variant;
-    VARIANT* const slot = variant.put();
     // A null text stays a null BSTR (an empty one to COM); any other text is copied whole.
     BSTR copy = nullptr;
     if (value.data() != nullptr) {
       copy = ::SysAllocStringLen(value.data(), static_cast<UINT>(value.size()));
       if (copy == nullptr) return E_OUTOFMEMORY;
     }
-    slot->vt = VT_BSTR;
-    slot->bstrVal = copy;
-    return object_->Put(BstrOf(name), 0, slot, static_cast<CIMTYPE>(cimType));
+    VARIANT text;
+    ::VariantInit(&text);
+    text.vt = VT_BSTR;
+    text.bstrVal = copy;
+    UniqueVariant variant(text);  // owns the copy from here on
+    return object_->Put(BstrOf(name), 0, &variant.get(), static_cast<CIMTYPE>(cimType));
     // The variant, and with it the copy, is cleared on the way out.
   }
 

@@ -36,7 +36,7 @@ HResult ComWmiPlatform::CoCreateInstance(std::unique_ptr<wlan_power::WbemLocator
   locator.reset();
   ComPtr<IWbemLocator> created;
   const HRESULT code = ::CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IWbemLocator),
-                                          reinterpret_cast<void**>(created.put()));
+                                          created.put_void());
   if (!created) return code;
   locator = WrapLocator(std::move(created));
   return locator ? code : E_OUTOFMEMORY;

@@ -24,7 +24,9 @@
 // (see InstallServiceHooks) and the event and its wait (CreateEvent, WaitForTxEvent). Without
 // a fault each calls the real function, so Wine's own COM still answers. Last, the C runtime's
 // exit is hooked to stop the notebook and print its summary on stderr while the process is
-// still whole, as the Linux build's main does after the service returns.
+// still whole, as the Linux build's main does after the service returns; then, once the
+// notebook has dropped the service's objects it held, it writes the executable's own live
+// object counts to the file KORVI_WINE_LIVE_OBJECTS names (see WriteLiveObjects).
 #include "service_hooks.h"
 
 #include <windows.h>
@@ -39,8 +41,10 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "import_patch.h"
+#include "platform/windows/live_objects.h"
 #include "provider_notebook.h"
 
 namespace korvi::fake {
@@ -220,6 +224,31 @@ BSTR WINAPI HookSysAllocString(const OLECHAR* text) {
   return real.sysAllocString(text);
 }
 
+// The executable's count of the platform objects it still holds, one "KIND<TAB>COUNT" line
+// per kind, to the file KORVI_WINE_LIVE_OBJECTS names (nothing when it is unset). The
+// executable exports the counts; a program that does not (the probes) gets no file, and the
+// scenario runner reports a missing one. Not on stderr: that carries the notebook's summary,
+// compared byte for byte with the Linux build's.
+void WriteLiveObjects() noexcept {
+  wchar_t path[MAX_PATH];
+  const DWORD length = GetEnvironmentVariableW(L"KORVI_WINE_LIVE_OBJECTS", path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return;
+  using CountFn = std::int64_t (*)(int) noexcept;
+  const auto count = reinterpret_cast<CountFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(nullptr), "KorviLiveObjectCount")));
+  if (count == nullptr) return;
+  std::string lines;
+  for (int kind = 0; kind < windows::kLiveKinds; ++kind) {
+    lines += windows::LiveObjects::Name(static_cast<windows::LiveKind>(kind));
+    lines += '\t' + std::to_string(count(kind)) + '\n';
+  }
+  HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  WriteFile(file, lines.data(), static_cast<DWORD>(lines.size()), &written, nullptr);
+  CloseHandle(file);  // this DLL's own import, never hooked
+}
+
 [[noreturn]] void __cdecl HookExit(int code) {
   if (ProviderNotebook* notebook = ProviderNotebook::IfMade()) {
     std::fflush(stdout);
@@ -227,6 +256,7 @@ BSTR WINAPI HookSysAllocString(const OLECHAR* text) {
     notebook->WriteSummary(std::cerr);
     std::cerr.flush();
   }
+  WriteLiveObjects();
   real.exit(code);
   ExitProcess(static_cast<UINT>(code));  // exit does not return; this only satisfies [[noreturn]]
 }
