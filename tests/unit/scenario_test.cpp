@@ -303,7 +303,7 @@ TEST(ScenarioErrors, InputIsShownShortAndPrintable) {
       {"{\"" + longKey + "\": 1}", "s.json: " + cutKey + ": " + kTopKeys},
       {"{\"modem\": {\"" + longKey + "\": 1}}",
        "s.json: modem." + cutKey + ": unknown key; expected one of device_status, sim_icc_id, command_session, "
-       "sar_status_code, sar_reply, sar_manager, command_ms"},
+       "sar_status_code, sar_reply, sar_manager, command_ms, configuration_ms, hysteresis_ms"},
       {"{\"" + std::string(80, 'k') + "\": 1}", "s.json: " + std::string(80, 'k') + ": " + kTopKeys},
       {"{\"k\\u0001\\u00e9\": 1}", "s.json: \"k\\x01\\xc3\\xa9\": " + std::string(kTopKeys)},
       {"{\"faults\": [{\"op\": \"" + longKey + "\", \"hresult\": 1}]}", "s.json: faults[0].op: unknown op " + cutKey},
