@@ -144,6 +144,33 @@ TEST_F(InitSarTest, AModemThatNeverAnswersTimesOutAsAPlatformError) {
   EXPECT_EQ(os_.Console(), "");
 }
 
+// The bound from both sides: an answer 1 ms inside it is read, one that comes as it runs out
+// is not (on a tie the wait's time-out comes first).
+struct BoundCase {
+  std::int64_t answerMs;
+  std::uint32_t expectedStatus;
+  const char* expectedDebugStart;  // the reply's report, or the time-out's error text
+};
+
+class SetCommandBoundTest : public ModemFixture, public ::testing::WithParamInterface<BoundCase> {};
+
+TEST_P(SetCommandBoundTest, ThirtySecondsToTheMillisecond) {
+  const BoundCase& c = GetParam();
+  sim::ModemSpec spec;
+  spec.commandMs = c.answerMs;
+  Start(spec);
+  EXPECT_EQ(cellular::InitSAR(), c.expectedStatus);
+  EXPECT_EQ(scheduler_->NowMs(), c.answerMs);
+  const auto debug = os_.Debug();
+  ASSERT_EQ(debug.size(), 1u);
+  EXPECT_EQ(debug[0].rfind(c.expectedDebugStart, 0), 0u) << debug[0];
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, SetCommandBoundTest,
+                         ::testing::Values(BoundCase{29999, 0, "\nSAR Mode: 1\n"},
+                                           BoundCase{30000, 1, " 0x800705b4 - "}),
+                         [](const auto& info) { return "At" + std::to_string(info.param.answerMs) + "ms"; });
+
 TEST_F(InitSarTest, AnAnswerAfterTheTimeOutTouchesNothingThatIsGone) {
   sim::ModemSpec spec;
   spec.commandMs = 40000;  // 10 s of platform time after the 30 s time-out
@@ -263,6 +290,39 @@ TEST(TransmissionStateHandlerTest, FailedReadStoresNothingAndReturnsTheCode) {
   EXPECT_EQ(handler.Invoke(nullptr, nullptr), cellular::kEPointer) << "no arguments is a failure, not a crash";
   cellular::txEventForHandler.store(nullptr);
   cellular::isTransmitting.store(0);
+}
+
+// A platform whose one modem answers without device information (success with nothing in
+// it), which the simulated modem never does.
+class ModemWithoutInformation final : public cellular::Modem {
+ public:
+  std::shared_ptr<cellular::DeviceInformation> DeviceInformation() override { return nullptr; }
+  std::shared_ptr<cellular::DeviceService> GetDeviceService(const cellular::Guid&) override { return nullptr; }
+  std::shared_ptr<cellular::AsyncOperation<std::shared_ptr<cellular::ModemConfiguration>>>
+  GetCurrentConfigurationAsync() override {
+    return nullptr;
+  }
+};
+
+class PlatformOfOneModem final : public cellular::ModemPlatform {
+ public:
+  std::shared_ptr<cellular::Modem> GetDefault() override { return modem; }
+  std::int32_t RoInitialize() noexcept override { return 0; }
+  void RoUninitialize() noexcept override {}
+  std::shared_ptr<cellular::Buffer> CreateFromByteArray(std::span<const std::uint8_t>) override { return nullptr; }
+  std::vector<std::uint8_t> CopyToByteArray(const std::shared_ptr<cellular::Buffer>&) override { return {}; }
+
+  std::shared_ptr<cellular::Modem> modem = std::make_shared<ModemWithoutInformation>();
+};
+
+TEST(ObtainDefaultModemTest, AModemWithoutDeviceInformationCountsAsNoModemAndIsNotHeld) {
+  PlatformOfOneModem platform;
+  cellular::UsePlatform(platform);
+  const cellular::ModemLookup lookup = cellular::ObtainDefaultModem();
+  EXPECT_FALSE(lookup.found);
+  EXPECT_FALSE(lookup.error.has_value());
+  EXPECT_EQ(cellular::modem, nullptr);
+  EXPECT_EQ(platform.modem.use_count(), 1) << "the modem is still held";
 }
 
 struct RadioCase {
