@@ -292,16 +292,62 @@ TEST(TransmissionStateHandlerTest, FailedReadStoresNothingAndReturnsTheCode) {
   cellular::isTransmitting.store(0);
 }
 
-// A platform whose one modem answers without device information (success with nothing in
-// it), which the simulated modem never does.
-class ModemWithoutInformation final : public cellular::Modem {
+// Stand-ins for a modem whose answers a test chooses, where the simulated modem would not
+// show them: no device information (success with nothing in it), or the exact hysteresis
+// asked for (the simulated modem keeps it in whole milliseconds). Every operation completes
+// at once.
+class DoneAction final : public cellular::AsyncAction {
+ public:
+  void SetCompleted(std::shared_ptr<cellular::CompletionHandler> handler) override { handler->OnCompleted(); }
+  void GetResults() override {}
+};
+
+template <class Result>
+class DoneOperation final : public cellular::AsyncOperation<Result> {
+ public:
+  explicit DoneOperation(Result result) : result_(std::move(result)) {}
+  void SetCompleted(std::shared_ptr<cellular::CompletionHandler> handler) override { handler->OnCompleted(); }
+  Result GetResults() override { return result_; }
+
+ private:
+  Result result_;
+};
+
+class RecordingSarManager final : public cellular::SarManager {
+ public:
+  std::shared_ptr<cellular::AsyncAction> SetTransmissionStateChangedHysteresisAsync(std::int64_t ticks) override {
+    hysteresisTicks.push_back(ticks);
+    return std::make_shared<DoneAction>();
+  }
+  std::int64_t AddTransmissionStateChanged(std::shared_ptr<cellular::TransmissionStateChangedHandler>) override {
+    return 1;
+  }
+  void StartTransmissionStateMonitoring() override {}
+  void StopTransmissionStateMonitoring() override {}
+
+  std::vector<std::int64_t> hysteresisTicks;
+};
+
+class ConfigurationWith final : public cellular::ModemConfiguration {
+ public:
+  explicit ConfigurationWith(std::shared_ptr<cellular::SarManager> manager) : manager_(std::move(manager)) {}
+  std::shared_ptr<cellular::SarManager> SarManager() override { return manager_; }
+
+ private:
+  std::shared_ptr<cellular::SarManager> manager_;
+};
+
+class StandInModem final : public cellular::Modem {
  public:
   std::shared_ptr<cellular::DeviceInformation> DeviceInformation() override { return nullptr; }
   std::shared_ptr<cellular::DeviceService> GetDeviceService(const cellular::Guid&) override { return nullptr; }
   std::shared_ptr<cellular::AsyncOperation<std::shared_ptr<cellular::ModemConfiguration>>>
   GetCurrentConfigurationAsync() override {
-    return nullptr;
+    return std::make_shared<DoneOperation<std::shared_ptr<cellular::ModemConfiguration>>>(
+        std::make_shared<ConfigurationWith>(manager));
   }
+
+  std::shared_ptr<RecordingSarManager> manager = std::make_shared<RecordingSarManager>();
 };
 
 class PlatformOfOneModem final : public cellular::ModemPlatform {
@@ -312,8 +358,20 @@ class PlatformOfOneModem final : public cellular::ModemPlatform {
   std::shared_ptr<cellular::Buffer> CreateFromByteArray(std::span<const std::uint8_t>) override { return nullptr; }
   std::vector<std::uint8_t> CopyToByteArray(const std::shared_ptr<cellular::Buffer>&) override { return {}; }
 
-  std::shared_ptr<cellular::Modem> modem = std::make_shared<ModemWithoutInformation>();
+  std::shared_ptr<StandInModem> modem = std::make_shared<StandInModem>();
 };
+
+TEST(TxStatusMonitorHysteresisTest, AsksForFiveSecondsInTicksOf100Ns) {
+  testing::RecordingOs recording;
+  PlatformOfOneModem platform;
+  cellular::UsePlatform(platform);
+  cellular::modem = platform.modem;
+  EXPECT_EQ(cellular::TxStatusMonitor(recording.CreateAutoResetEvent()), 0);
+  EXPECT_TRUE(cellular::TxStatusMonitoringStarted());
+  EXPECT_EQ(platform.modem->manager->hysteresisTicks, std::vector<std::int64_t>{50'000'000});
+  cellular::ReleaseProcessObjects();
+  cellular::txEventForHandler.store(nullptr);
+}
 
 TEST(ObtainDefaultModemTest, AModemWithoutDeviceInformationCountsAsNoModemAndIsNotHeld) {
   PlatformOfOneModem platform;
