@@ -276,6 +276,31 @@ TEST(TransmissionStateHandlerTest, StoresThenSignalsThenWrites) {
   cellular::isTransmitting.store(0);
 }
 
+// Notes at each console write whether the watched event was already signalled.
+class ConsoleWatchingOs final : public testing::RecordingOs {
+ public:
+  void WriteConsole(std::string_view text) noexcept override {
+    signalledAtEachWrite.push_back(IsSignalled(watched));
+    RecordingOs::WriteConsole(text);
+  }
+  os::EventHandle watched = nullptr;
+  std::vector<bool> signalledAtEachWrite;
+};
+
+// The console may be slow (a terminal, a full pipe); the loop must not wait for it to learn
+// of a change.
+TEST(TransmissionStateHandlerTest, SignalsBeforeItWritesItsConsoleLine) {
+  ConsoleWatchingOs os;
+  os.watched = os.CreateAutoResetEvent();
+  cellular::txEventForHandler.store(os.watched);
+  cellular::OnTransmissionStateChanged handler;
+
+  EXPECT_EQ(handler.Invoke(nullptr, std::make_shared<Args>(true)), 0);
+  EXPECT_EQ(os.signalledAtEachWrite, std::vector<bool>{true});
+  cellular::txEventForHandler.store(nullptr);
+  cellular::isTransmitting.store(0);
+}
+
 TEST(TransmissionStateHandlerTest, FailedReadStoresNothingAndReturnsTheCode) {
   testing::RecordingOs os;
   const os::EventHandle event = os.CreateAutoResetEvent();
