@@ -200,8 +200,29 @@ class GeneratedTest(unittest.TestCase):
 
 
 class StageTest(unittest.TestCase):
-    def test_names_become_an_exact_ctest_pattern(self):
-        self.assertEqual(builds._ctest_regex(["e2e.a_b", "T.x(1)"]), r"^(e2e\.a_b|T\.x\(1\))$")
+    def test_each_build_takes_every_test_but_the_runners_own_exactly_once(self):
+        names = ["InitSarTest.A", "Steps/X.Y/0  # GetParam() = 56-byte object <CB-B1>", "e2e.default", "timeline.bad_trace",
+                 "bench.idle", "wine.default", "wine.real_kernel.spaced_default", "wine.stock.wmi"]
+        expected = {"linux": ["unit", "unit", "end-to-end", "end-to-end", "bench", "unit", "unit", "unit"],
+                    "windows": ["unit"] * 5 + ["wine", "wine real kernel", "wine"]}
+        for build, stages in builds.STAGES.items():
+            self.assertEqual([s for s in stages if builds._selects(s[1], s[2], "mutation.runner")], [],
+                             "the runner's own tests would judge a mutation")
+            for name, stage in zip(names, expected[build]):
+                with self.subTest(build=build, name=name):
+                    self.assertEqual([s[0] for s in stages if builds._selects(s[1], s[2], name)], [stage])
+
+    def test_a_failing_test_is_seen_in_ctests_progress_lines(self):
+        failing = ["  1/104 Test  #22: BlockingWaitTest.X ....Subprocess aborted***Exception:   0.00 sec",
+                   "  3/9 Test   #2: e2e.default ..........***Failed    0.47 sec",
+                   "  4/9 Test   #5: wine.default .........***Timeout 120.01 sec",
+                   "  5/9 Test   #6: T.Y ..................***Not Run   0.00 sec"]
+        passing = ["  2/104 Test   #2: InitSarTest.Failed .....   Passed    0.00 sec",
+                   "The following tests FAILED:", "        Start  22: BlockingWaitTest.Failed"]
+        for line in failing:
+            self.assertIsNotNone(builds.FAILED_TEST.search(line), line)
+        for line in passing:
+            self.assertIsNone(builds.FAILED_TEST.search(line), line)
 
 
 if __name__ == "__main__":

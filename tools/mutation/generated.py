@@ -21,6 +21,7 @@ _LOGICAL = {" && ": " || ", " || ": " && "}
 _INTEGER = re.compile(r"(?<![\w.'])\d+(?:'\d+)*(?![\w.'])")
 _NOT = re.compile(r"!(?!=)")
 _STRING = re.compile(r"L?\"(?:[^\"\\]|\\.)*\"|'(?:[^'\\]|\\.)*'")
+_KINDS = {"delete the": "delete", "swap two": "swap", "flip a": "flip", "change the": "integer", "drop a": "drop-not"}
 _STATEMENT_OPENERS = ("return", "if", "for", "while", "else", "case", "default", "switch", "class", "struct",
                       "using", "namespace", "template", "public", "private", "protected", "#", "}", "{")
 
@@ -62,6 +63,8 @@ def _candidates(path: str, lines: list[str]) -> list[tuple[int, int, list[str], 
         if _is_comment(line) or not line.strip():
             continue
         code = _code_mask(line)
+        if "virtual " in code:
+            continue  # a seam's declaration: any change is a compile error or no change at all
         if _is_statement(lines, index):
             found.append((index, 1, [], "delete the statement"))
             after = index + 1
@@ -108,13 +111,25 @@ def generate(root: pathlib.Path, count: int, seed: int) -> list[Mutation]:
             lines = path.read_text(encoding="utf-8").splitlines(keepends=True)
             every += [(relative, lines) + candidate for candidate in _candidates(relative, lines)
                       if candidate[2] != lines[candidate[0]:candidate[0] + candidate[1]]]
-    chosen = random.Random(seed).sample(every, min(count, len(every)))
+    # Drawn in turn from each operator's candidates, so that the many statement lines do not
+    # crowd out the few comparisons and `!`s.
+    rng = random.Random(seed)
+    by_kind: dict[str, list] = {}
+    for candidate in every:
+        by_kind.setdefault(_KINDS[" ".join(candidate[5].split(" ")[:2])], []).append(candidate)
+    for group in by_kind.values():
+        rng.shuffle(group)
+    chosen = []
+    while len(chosen) < count and any(by_kind.values()):
+        for kind in sorted(by_kind):
+            if by_kind[kind] and len(chosen) < count:
+                chosen.append(by_kind[kind].pop())
     mutations = []
     for relative, lines, first, span, new_lines, what in sorted(chosen, key=lambda c: (c[0], c[2], c[5])):
         start, end = _unique_context(lines, first, span)
         replaced = lines[start:first] + new_lines + lines[first + span:end]
         stem = pathlib.PurePosixPath(relative).stem.replace("_", "-")
-        kind = re.sub(r"[^a-z]+", "-", what.split(":")[0].lower()).strip("-")
+        kind = _KINDS[" ".join(what.split(" ")[:2])]
         mutations.append(Mutation(id=f"gen-{stem}-{first + 1}-{kind}", build="linux", file=relative,
                                   find="".join(lines[start:end]), replace="".join(replaced),
                                   fault=f"{what} (line {first + 1})", origin="generated"))
