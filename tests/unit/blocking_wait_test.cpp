@@ -98,5 +98,13 @@ TEST(BlockingWaitTest, LateCompletionAfterATimeOutTouchesOnlyItsOwnState) {
   late.join();
 }
 
+TEST(BlockingWaitTest, APlatformWithoutASignalRunsOutOfMemoryInsteadOfWaiting) {
+  testing::RecordingOs recording;
+  recording.makeSignal = [] { return std::unique_ptr<os::CompletionSignal>(); };
+  ManualOperation operation;
+  operation.Complete(7);
+  EXPECT_THROW(Wait(operation), std::bad_alloc);
+}
+
 }  // namespace
 }  // namespace korvi::cellular

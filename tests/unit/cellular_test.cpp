@@ -148,6 +148,33 @@ TEST_F(InitSarTest, AModemThatNeverAnswersTimesOutAsAPlatformError) {
   EXPECT_EQ(os_.Console(), "");
 }
 
+// The bound from both sides: an answer 1 ms inside it is read, one that comes as it runs out
+// is not (on a tie the wait's time-out comes first).
+struct BoundCase {
+  std::int64_t answerMs;
+  std::uint32_t expectedStatus;
+  const char* expectedDebugStart;  // the reply's report, or the time-out's error text
+};
+
+class SetCommandBoundTest : public ModemFixture, public ::testing::WithParamInterface<BoundCase> {};
+
+TEST_P(SetCommandBoundTest, ThirtySecondsToTheMillisecond) {
+  const BoundCase& c = GetParam();
+  sim::ModemSpec spec;
+  spec.commandMs = c.answerMs;
+  Start(spec);
+  EXPECT_EQ(cellular::InitSAR(), c.expectedStatus);
+  EXPECT_EQ(scheduler_->NowMs(), c.answerMs);
+  const auto debug = os_.Debug();
+  ASSERT_EQ(debug.size(), 1u);
+  EXPECT_EQ(debug[0].rfind(c.expectedDebugStart, 0), 0u) << debug[0];
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, SetCommandBoundTest,
+                         ::testing::Values(BoundCase{29999, 0, "\nSAR Mode: 1\n"},
+                                           BoundCase{30000, 1, " 0x800705b4 - "}),
+                         [](const auto& info) { return "At" + std::to_string(info.param.answerMs) + "ms"; });
+
 TEST_F(InitSarTest, AnAnswerAfterTheTimeOutTouchesNothingThatIsGone) {
   sim::ModemSpec spec;
   spec.commandMs = 40000;  // 10 s of platform time after the 30 s time-out
@@ -305,6 +332,30 @@ TEST(TransmissionStateHandlerTest, StoresThenSignalsThenWrites) {
   EXPECT_TRUE(os.Debug().empty());
 }
 
+// Notes at each console write whether the watched event was already signalled.
+class ConsoleWatchingOs final : public testing::RecordingOs {
+ public:
+  void WriteConsole(std::string_view text) noexcept override {
+    signalledAtEachWrite.push_back(IsSignalled(watched));
+    RecordingOs::WriteConsole(text);
+  }
+  os::EventHandle watched = nullptr;
+  std::vector<bool> signalledAtEachWrite;
+};
+
+// The console may be slow (a terminal, a full pipe); the loop must not wait for it to learn
+// of a change.
+TEST(TransmissionStateHandlerTest, SignalsBeforeItWritesItsConsoleLine) {
+  ConsoleWatchingOs os;
+  os.watched = os.CreateAutoResetEvent();
+  HandlerStateReset reset;
+  cellular::txEventForHandler.Attach(os.watched);
+  cellular::OnTransmissionStateChanged handler;
+
+  EXPECT_EQ(handler.Invoke(nullptr, std::make_shared<Args>(true)), 0);
+  EXPECT_EQ(os.signalledAtEachWrite, std::vector<bool>{true});
+}
+
 TEST(TransmissionStateHandlerTest, TheStateIsStoredBeforeTheEventIsSignalled) {
   testing::RecordingOs os;
   HandlerStateReset reset;
@@ -409,6 +460,97 @@ TEST(TransmissionStateHandlerTest, NoDeliverySignalsTheEventOnceItIsClosed) {
   EXPECT_EQ(handler.Invoke(nullptr, std::make_shared<Args>(false)), 0);
   EXPECT_EQ(setEvents.load(), 1) << "a delivery after the close signalled the closed handle";
   EXPECT_EQ(cellular::isTransmitting.load(), 0) << "the state is still stored";
+}
+
+// Stand-ins for a modem whose answers a test chooses, where the simulated modem would not
+// show them: no device information (success with nothing in it), or the exact hysteresis
+// asked for (the simulated modem keeps it in whole milliseconds). Every operation completes
+// at once.
+class DoneAction final : public cellular::AsyncAction {
+ public:
+  void SetCompleted(std::shared_ptr<cellular::CompletionHandler> handler) override { handler->OnCompleted(); }
+  void GetResults() override {}
+};
+
+template <class Result>
+class DoneOperation final : public cellular::AsyncOperation<Result> {
+ public:
+  explicit DoneOperation(Result result) : result_(std::move(result)) {}
+  void SetCompleted(std::shared_ptr<cellular::CompletionHandler> handler) override { handler->OnCompleted(); }
+  Result GetResults() override { return result_; }
+
+ private:
+  Result result_;
+};
+
+class RecordingSarManager final : public cellular::SarManager {
+ public:
+  std::shared_ptr<cellular::AsyncAction> SetTransmissionStateChangedHysteresisAsync(std::int64_t ticks) override {
+    hysteresisTicks.push_back(ticks);
+    return std::make_shared<DoneAction>();
+  }
+  std::int64_t AddTransmissionStateChanged(std::shared_ptr<cellular::TransmissionStateChangedHandler>) override {
+    return 1;
+  }
+  void StartTransmissionStateMonitoring() override {}
+  void StopTransmissionStateMonitoring() override {}
+
+  std::vector<std::int64_t> hysteresisTicks;
+};
+
+class ConfigurationWith final : public cellular::ModemConfiguration {
+ public:
+  explicit ConfigurationWith(std::shared_ptr<cellular::SarManager> manager) : manager_(std::move(manager)) {}
+  std::shared_ptr<cellular::SarManager> SarManager() override { return manager_; }
+
+ private:
+  std::shared_ptr<cellular::SarManager> manager_;
+};
+
+class StandInModem final : public cellular::Modem {
+ public:
+  std::shared_ptr<cellular::DeviceInformation> DeviceInformation() override { return nullptr; }
+  std::shared_ptr<cellular::DeviceService> GetDeviceService(const cellular::Guid&) override { return nullptr; }
+  std::shared_ptr<cellular::AsyncOperation<std::shared_ptr<cellular::ModemConfiguration>>>
+  GetCurrentConfigurationAsync() override {
+    return std::make_shared<DoneOperation<std::shared_ptr<cellular::ModemConfiguration>>>(
+        std::make_shared<ConfigurationWith>(manager));
+  }
+
+  std::shared_ptr<RecordingSarManager> manager = std::make_shared<RecordingSarManager>();
+};
+
+class PlatformOfOneModem final : public cellular::ModemPlatform {
+ public:
+  std::shared_ptr<cellular::Modem> GetDefault() override { return modem; }
+  std::int32_t RoInitialize() noexcept override { return 0; }
+  void RoUninitialize() noexcept override {}
+  std::shared_ptr<cellular::Buffer> CreateFromByteArray(std::span<const std::uint8_t>) override { return nullptr; }
+  std::vector<std::uint8_t> CopyToByteArray(const std::shared_ptr<cellular::Buffer>&) override { return {}; }
+
+  std::shared_ptr<StandInModem> modem = std::make_shared<StandInModem>();
+};
+
+TEST(TxStatusMonitorHysteresisTest, AsksForFiveSecondsInTicksOf100Ns) {
+  testing::RecordingOs recording;
+  PlatformOfOneModem platform;
+  cellular::UsePlatform(platform);
+  cellular::modem = platform.modem;
+  EXPECT_EQ(cellular::TxStatusMonitor(recording.CreateAutoResetEvent()), 0);
+  EXPECT_TRUE(cellular::TxStatusMonitoringStarted());
+  EXPECT_EQ(platform.modem->manager->hysteresisTicks, std::vector<std::int64_t>{50'000'000});
+  cellular::ReleaseProcessObjects();
+  cellular::txEventForHandler.Detach();
+}
+
+TEST(ObtainDefaultModemTest, AModemWithoutDeviceInformationCountsAsNoModemAndIsNotHeld) {
+  PlatformOfOneModem platform;
+  cellular::UsePlatform(platform);
+  const cellular::ModemLookup lookup = cellular::ObtainDefaultModem();
+  EXPECT_FALSE(lookup.found);
+  EXPECT_FALSE(lookup.error.has_value());
+  EXPECT_EQ(cellular::modem, nullptr);
+  EXPECT_EQ(platform.modem.use_count(), 1) << "the modem is still held";
 }
 
 struct RadioCase {

@@ -11,6 +11,7 @@
 
 #include "cellular/cellular_state.h"
 #include "cellular/platform_error.h"
+#include "controller/messages.h"
 #include "controller/service.h"
 #include "support/recording_os.h"
 
@@ -240,6 +241,21 @@ TEST(ControllerTest, OutOfMemoryInARequestStopsMonitoringAndPassesOn) {
   EXPECT_THROW(RunEntry(ops), std::bad_alloc);
   EXPECT_EQ(script.calls, (std::vector<std::string>{"InitSAR", "TxStatusMonitor", "GetRadioState", "Stop", "Detach"}));
   EXPECT_EQ(script.os.Closed(), 1) << "the event is closed on the way out";
+}
+
+// The channels take messages of any length whole: the debug text's buffer starts at 256
+// characters and grows, and the console writes even a one-character message.
+TEST(MessagesTest, EveryLengthArrivesWholeOnBothChannels) {
+  for (const std::size_t length : {std::size_t{1}, std::size_t{255}, std::size_t{256}, std::size_t{300},
+                                   std::size_t{5000}}) {
+    SCOPED_TRACE(length);
+    testing::RecordingOs os;
+    const std::string text(length, 'k');
+    WriteConsoleMessage("%s", text.c_str());
+    WriteDebugMessage(L"%ls", std::wstring(length, L'k').c_str());
+    EXPECT_EQ(os.Console(), text);
+    EXPECT_EQ(os.Debug(), std::vector<std::string>{text});
+  }
 }
 
 }  // namespace

@@ -1,0 +1,130 @@
+"""The two builds a mutation can be judged by, each configured once inside the copy.
+
+"linux" is the default preset with its ctest suite; "windows" the mingw preset with its suite
+under Wine (the environment, KORVI_WINE_PREFIX among it, is passed through as it stands).
+The presets are the copy's own, so a mutation meets exactly the settings CI builds with.
+"""
+
+from __future__ import annotations
+
+import contextlib
+import dataclasses
+import json
+import os
+import pathlib
+import re
+import signal
+import subprocess
+
+PRESETS = {"linux": "default", "windows": "mingw"}
+BUILDS_AVAILABLE = tuple(PRESETS)
+
+# Stages of one suite, quickest first: a mutation is usually killed by a unit test within
+# seconds, and the suite stops at its first failure. Each stage is a ctest selection, an
+# including and an excluding pattern (None: no such option); the stages of a build must take
+# every test but the runner's own exactly once, which is checked against ctest's own list
+# before anything runs. Patterns select by name prefix only: parametrised tests carry their
+# parameters' bytes in their names, which change from build to build.
+STAGES = {
+    "linux": [("unit", None, r"^(e2e|timeline|bench|mutation)\."), ("end-to-end", r"^(e2e|timeline)\.", None),
+              ("bench", r"^bench\.", None)],
+    "windows": [("unit", None, r"^(wine|mutation)\."), ("wine", r"^wine\.", r"^wine\.real_kernel\."),
+                ("wine real kernel", r"^wine\.real_kernel\.", None)],
+}
+# The runner's own tests judge the lists against the sources, which a planted mutation changes
+# on purpose; they are no verdict on a mutation.
+RUNNER_TESTS = r"^mutation\."
+
+
+# How ctest marks a test that did not pass, in its progress line.
+FAILED_TEST = re.compile(r"\*\*\*(Failed|Exception|Timeout|Not Run)")
+
+
+class StageError(Exception):
+    """Stages that do not take every test exactly once."""
+
+
+def _selects(include, exclude, name: str) -> bool:
+    return (include is None or re.search(include, name) is not None) and \
+        (exclude is None or re.search(exclude, name) is None)
+
+
+@dataclasses.dataclass
+class Build:
+    name: str
+    copy: pathlib.Path
+
+    @property
+    def preset(self) -> str:
+        return PRESETS[self.name]
+
+    def _run(self, command: list[str], log: pathlib.Path, mode: str = "w") -> int:
+        with open(log, mode, encoding="utf-8") as stream:
+            stream.write("$ " + " ".join(command) + "\n")
+            stream.flush()
+            return subprocess.run(command, cwd=self.copy, stdout=stream, stderr=subprocess.STDOUT,
+                                  stdin=subprocess.DEVNULL).returncode
+
+    def configure(self, log: pathlib.Path) -> bool:
+        return self._run(["cmake", "--preset", self.preset], log) == 0
+
+    def build(self, log: pathlib.Path, mode: str = "w") -> bool:
+        return self._run(["cmake", "--build", "--preset", self.preset], log, mode) == 0
+
+    def test_names(self) -> list[str]:
+        listed = subprocess.run(["ctest", "--preset", self.preset, "--show-only=json-v1"], cwd=self.copy,
+                                check=True, capture_output=True, stdin=subprocess.DEVNULL).stdout
+        return [test["name"] for test in json.loads(listed)["tests"]]
+
+    def stages(self) -> list[tuple[str, object, object]]:
+        """The build's stages that select any test; StageError if a test is in none or in two."""
+        names = self.test_names()
+        for name in names:
+            if re.search(RUNNER_TESTS, name):
+                continue
+            taking = [label for label, include, exclude in STAGES[self.name] if _selects(include, exclude, name)]
+            if len(taking) != 1:
+                raise StageError(f"test {name} is in {len(taking)} stages of the {self.name} suite")
+        return [stage for stage in STAGES[self.name] if any(_selects(stage[1], stage[2], name) for name in names)]
+
+    def _run_until_failure(self, command: list[str], log: pathlib.Path) -> bool:
+        """Runs ctest and ends it, tests in flight included, as soon as one test has failed
+        (ctest's own --stop-on-failure waits for the tests still running, a hung one for its
+        whole time-out). True when ctest passed."""
+        with open(log, "a", encoding="utf-8") as stream:
+            stream.write("$ " + " ".join(command) + "\n")
+            stream.flush()
+            process = subprocess.Popen(command, cwd=self.copy, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                       stdin=subprocess.DEVNULL, start_new_session=True, text=True, errors="replace")
+            failed = False
+            read_to_the_end = False
+            try:
+                for line in process.stdout:
+                    stream.write(line)
+                    if FAILED_TEST.search(line):
+                        failed = True
+                        stream.write("(the mutation runner ends the suite at its first failing test)\n")
+                        break
+                else:
+                    read_to_the_end = True
+            finally:
+                if not read_to_the_end:  # a failure, or the runner itself was stopped
+                    with contextlib.suppress(ProcessLookupError):
+                        os.killpg(process.pid, signal.SIGKILL)
+                process.stdout.close()
+                returncode = process.wait()
+            return not failed and returncode == 0
+
+    def run_suite(self, stages: list[tuple[str, object, object]], log: pathlib.Path, stop_on_failure: bool) -> bool:
+        """True when every test passed; with stop_on_failure it ends at the first failing test."""
+        passed = True
+        for _, include, exclude in stages:
+            command = ["ctest", "--preset", self.preset]
+            command += ["-R", include] if include is not None else []
+            command += ["-E", exclude] if exclude is not None else []
+            if stop_on_failure:
+                if not self._run_until_failure(command, log):
+                    return False
+            elif self._run(command, log, "a") != 0:
+                passed = False
+        return passed
