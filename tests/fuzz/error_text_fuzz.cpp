@@ -1,7 +1,8 @@
 // Any result code and any message text as a caught platform error, on its way to the debug
 // file: rendered into the fixed 260-character text in each of its four forms, then converted
 // to UTF-8 and escaped to one line as the simulated notebook's debug file writes it. And any
-// text as a whole debug message, which is never cut.
+// text as a whole debug message, which is never cut. And the same units taken as UTF-16, as
+// the modem gives its SIM identifier, converted to UTF-8.
 //
 // Input: one byte that picks the form, four bytes of code, then the text as 32-bit units
 // (any value, invalid ones and NUL included, as a platform's text may hold).
@@ -81,6 +82,33 @@ void CheckDebugLine(const std::wstring& message) {
   Require(Unescape(line) == utf8, "the line gives the message back");
 }
 
+// Characters in UTF-8: every byte but the continuation bytes starts one.
+std::size_t Utf8Characters(const std::string& text) {
+  std::size_t count = 0;
+  for (const char c : text) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return count;
+}
+
+// Code points in UTF-16, an unpaired surrogate counting as one (it becomes U+FFFD).
+std::size_t Utf16Characters(const std::u16string& text) {
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < text.size(); ++i, ++count) {
+    if (text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
+      ++i;
+  }
+  return count;
+}
+
+// The radio counts as on while the SIM identifier is not empty, so the conversion must
+// neither drop nor add a character.
+void CheckUtf16(const std::wstring& units) {
+  std::u16string text;
+  for (const wchar_t unit : units) text.push_back(static_cast<char16_t>(unit));
+  const std::string utf8 = korvi::os::Utf8FromUtf16(text);
+  Require(IsUtf8(utf8), "UTF-16 converts to valid UTF-8");
+  Require(Utf8Characters(utf8) == Utf16Characters(text), "one UTF-8 character per UTF-16 code point");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -113,5 +141,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   korvi::WriteDebugMessage(L"%ls", text.c_str());
   Require(os.messages.size() == 1 && os.messages[0] == text.substr(0, text.find(L'\0')), "a debug message is never cut");
   CheckDebugLine(os.messages[0]);
+
+  CheckUtf16(text);
   return 0;
 }
