@@ -7,7 +7,7 @@
 
 # The service's own code carries debug information (GCC's -g changes no generated code), so
 # that the separate file has something to hold; the shipped exe loses it when stripped.
-foreach(target korvi_logic korvi_windows korvi-sar)
+foreach(target korvi_logic korvi_windows korvi_sar_objects)
   target_compile_options(${target} PRIVATE -g)
 endforeach()
 

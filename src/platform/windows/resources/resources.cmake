@@ -34,4 +34,8 @@ function(korvi_windows_resources target)
   # The compiler of resources does not report the files it embeds.
   set_source_files_properties(${dir}/resources.rc PROPERTIES OBJECT_DEPENDS ${KORVI_RC_MANIFEST})
   target_sources(${target} PRIVATE ${dir}/resources.rc)
+  if(MSVC)
+    # Its linker would embed a manifest of its own as resource 1 too, and two clash.
+    target_link_options(${target} PRIVATE /MANIFEST:NO)
+  endif()
 endfunction()
