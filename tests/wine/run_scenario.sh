@@ -9,7 +9,7 @@
 #
 #   run_scenario.sh WINE_RUN MONITOR.exe KORVI_SAR.exe SCENARIO EXPECTED_DIR WORK_DIR SKIP_LIST ERROR_TEXTS
 #
-# KORVI_SAR.exe is the copy in the test bed, beside the manifest that activates the fake
+# KORVI_SAR.exe is the test bed's build, whose embedded manifest activates the fake
 # providers. SKIP_LIST names scenarios that are not run (the runner says why and ends with 77,
 # which CTest counts as skipped) and those whose debug channel is not compared. ERROR_TEXTS is
 # the table that error_texts/make_error_texts.sh wrote: each code with the simulated

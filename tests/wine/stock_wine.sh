@@ -2,12 +2,12 @@
 # The Windows build where Wine answers with its own components, nothing faked:
 #
 #   stock_wine.sh no-modem  WINE_RUN MONITOR.exe KORVI_SAR.exe EXPECTED_DIR WORK_DIR
-#     The plain korvi-sar.exe (no manifest beside it): no mobile-broadband class is registered,
+#     The plain korvi-sar.exe (nothing redirected): no mobile-broadband class is registered,
 #     so the service says it has no modem, on both channels, and ends with 0 (as the Linux
 #     build does for scenarios/no_modem.json).
 #
 #   stock_wine.sh stock-wmi WINE_RUN MONITOR.exe KORVI_SAR.exe EXPECTED_DIR WORK_DIR SCENARIO
-#     A bed copy whose manifest fakes only the Windows Runtime classes, so the firmware call
+#     A bed build whose embedded manifest fakes only the Windows Runtime classes, so the firmware call
 #     meets Wine's own WMI, which has no QelButtonMethodDWSi: every request connects, finds no
 #     instance (Next gives WBEM_S_FALSE) and no class (GetObject gives WBEM_E_NOT_FOUND,
 #     0x80041002), reports that, and ends without a method call and without a crash. All the

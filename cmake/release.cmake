@@ -1,0 +1,43 @@
+# The release of the Windows build: `cpack` in the mingw build tree makes
+#   korvi-sar-<version>-win64.zip        korvi-sar.exe (stripped), deploy/korvi-sar.task.xml,
+#                                        docs/deploying.md, README.md, LICENSE
+#   korvi-sar-<version>-win64-debug.zip  korvi-sar.exe.debug, the debug information that the
+#                                        stripped exe names in its .gnu_debuglink
+# The notebook gets only the first; the second stays with us, for reading crash dumps.
+
+# The service's own code carries debug information (GCC's -g changes no generated code), so
+# that the separate file has something to hold; the shipped exe loses it when stripped.
+foreach(target korvi_logic korvi_windows korvi_sar_objects)
+  target_compile_options(${target} PRIVATE -g)
+endforeach()
+
+set(release_dir ${PROJECT_BINARY_DIR}/release)
+file(MAKE_DIRECTORY ${release_dir})
+add_custom_command(
+  OUTPUT ${release_dir}/korvi-sar.exe ${release_dir}/korvi-sar.exe.debug
+  COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:korvi-sar> ${release_dir}/korvi-sar.exe.debug
+  # Run in the release folder, so that the link names the file alone, as it will lie beside
+  # the exe or in a symbol store.
+  COMMAND ${CMAKE_OBJCOPY} --strip-all --add-gnu-debuglink=korvi-sar.exe.debug $<TARGET_FILE:korvi-sar>
+          ${release_dir}/korvi-sar.exe
+  WORKING_DIRECTORY ${release_dir}
+  DEPENDS korvi-sar
+  COMMENT "Release: korvi-sar.exe stripped, its debug information in korvi-sar.exe.debug")
+add_custom_target(korvi_release_exe ALL DEPENDS ${release_dir}/korvi-sar.exe ${release_dir}/korvi-sar.exe.debug)
+
+install(PROGRAMS ${release_dir}/korvi-sar.exe DESTINATION . COMPONENT service)
+install(FILES README.md LICENSE DESTINATION . COMPONENT service)
+install(FILES deploy/korvi-sar.task.xml DESTINATION deploy COMPONENT service)
+install(FILES docs/deploying.md DESTINATION docs COMPONENT service)
+install(FILES ${release_dir}/korvi-sar.exe.debug DESTINATION . COMPONENT debug)
+
+set(CPACK_GENERATOR ZIP)
+set(CPACK_PACKAGE_NAME korvi-sar)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_SYSTEM_NAME win64)
+set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL service debug)
+set(CPACK_ARCHIVE_SERVICE_FILE_NAME korvi-sar-${PROJECT_VERSION}-win64)
+set(CPACK_ARCHIVE_DEBUG_FILE_NAME korvi-sar-${PROJECT_VERSION}-win64-debug)
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+include(CPack)
