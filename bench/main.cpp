@@ -1,15 +1,6 @@
 // korvi-bench: one benchmark per run, its figures as rows of a Markdown table on standard
-// output. bench/run runs them all and prints the table's head.
-//
-//   korvi-bench reaction [--changes N]
-//   korvi-bench storm [--notifications N] [--firmware-ms M] [--ends-transmitting 0|1]
-//   korvi-bench idle [--seconds S]
-//   korvi-bench startup --binary PATH [--runs N]
-//   korvi-bench default-scenario --binary PATH
-//   korvi-bench wine-reaction --stamps FILE --wake FILE   (the stamps bench/run takes under Wine)
-//
-// Exit codes: 0 figures printed; 1 a check found the service at fault; 2 bad usage or a
-// benchmark that could not be set up.
+// output. bench/run runs them all and prints the table's head. The benchmarks and their
+// options are in kUsage, which --help prints.
 #include <cstdio>
 #include <exception>
 #include <iostream>
@@ -19,6 +10,18 @@
 #include "quiet_console.h"
 
 namespace {
+
+constexpr const char* kUsage =
+    "usage: korvi-bench BENCHMARK [OPTIONS]\n"
+    "  korvi-bench reaction [--changes N]\n"
+    "  korvi-bench storm [--notifications N] [--firmware-ms M] [--ends-transmitting 0|1]\n"
+    "  korvi-bench idle [--seconds S]\n"
+    "  korvi-bench startup --binary PATH [--runs N]\n"
+    "  korvi-bench default-scenario --binary PATH\n"
+    "  korvi-bench wine-reaction --stamps FILE --wake FILE\n"
+    "Prints the benchmark's figures as rows of a Markdown table; bench/run runs them all.\n"
+    "Exit codes: 0 figures printed, 1 a check found the service at fault, 2 bad usage or a\n"
+    "benchmark that could not be set up.\n";
 
 constexpr int kExitCheckFailed = 1;
 constexpr int kExitUnusable = 2;
@@ -64,6 +67,11 @@ int main(int argc, char** argv) {
     return kExitUnusable;
   }
   const std::string name = argv[1];
+  if (name == "--help" || name == "-h") {
+    if (std::cout << kUsage << std::flush) return 0;
+    std::cerr << "korvi-bench: --help: cannot write the usage to standard output\n";
+    return kExitUnusable;
+  }
   try {
     return Run(name, argc - 2, argv + 2);
   } catch (const CheckFailed& failure) {

@@ -45,4 +45,32 @@ expect "$scratch/bad-stamps:2: expected \"MOMENT TICKS\", got \"delivery 12 extr
 printf 'delivery 12\n' >"$scratch/no-frequency"
 expect "$scratch/no-frequency: no \"frequency\" line" wine-reaction --stamps "$scratch/no-frequency" --wake /dev/null
 
+# --help and -h: the usage on standard output, nothing on standard error, exit code 0. Every
+# benchmark it names is one korvi-bench runs (an option it lacks is refused as that
+# benchmark's), and it names every benchmark that the refusal of an unknown one lists.
+for help in --help -h; do
+  "$bench" "$help" >"$scratch/out" 2>"$scratch/err"
+  code=$?
+  if [ "$code" -ne 0 ] || [ -s "$scratch/err" ] || [ "$(head -n 1 "$scratch/out")" != "usage: korvi-bench BENCHMARK [OPTIONS]" ]; then
+    echo "korvi-bench $help: exit code $code, wanted 0 with the usage on stdout and nothing on stderr" >&2
+    sed 's/^/  stderr: /' "$scratch/err" >&2
+    sed 's/^/  stdout: /' "$scratch/out" >&2
+    failures=$((failures + 1))
+  fi
+done
+listed=$(sed -n 's/^  korvi-bench \([a-z-]*\).*/\1/p' "$scratch/out" | sort | tr '\n' ' ')
+"$bench" nonsense 2>"$scratch/err"
+known=$(sed 's/.*(expected \(.*\))$/\1/; s/,//g; s/ or / /' "$scratch/err" | tr ' ' '\n' | sort | tr '\n' ' ')
+[ "$listed" = "$known" ] || { echo "--help lists \"$listed\", an unknown benchmark's error \"$known\"" >&2; failures=$((failures + 1)); }
+for name in $listed; do
+  expect "$name: unknown option \"--no-such-option\"" "$name" --no-such-option
+done
+# A usage that cannot be written is not a success.
+"$bench" --help >/dev/full 2>"$scratch/err"
+code=$?
+if [ "$code" -ne 2 ] || [ "$(cat "$scratch/err")" != "korvi-bench: --help: cannot write the usage to standard output" ]; then
+  echo "korvi-bench --help >/dev/full: exit code $code, wanted 2 and one line on stderr; stderr: $(cat "$scratch/err")" >&2
+  failures=$((failures + 1))
+fi
+
 exit $((failures > 0))

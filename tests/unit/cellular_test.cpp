@@ -554,6 +554,7 @@ TEST(ObtainDefaultModemTest, AModemWithoutDeviceInformationCountsAsNoModemAndIsN
 }
 
 struct RadioCase {
+  const char* name;
   std::int32_t status;
   const char16_t* simIccId;
   std::uint32_t expected;
@@ -571,9 +572,14 @@ TEST_P(RadioStateTest, OnWhileASimIsPresentOrTheDeviceIsReady) {
 }
 
 INSTANTIATE_TEST_SUITE_P(States, RadioStateTest,
-                         ::testing::Values(RadioCase{1, u"", 1}, RadioCase{0, u"8949", 1}, RadioCase{2, u"8949", 1},
-                                           RadioCase{0, u"", 0}, RadioCase{3, u"", 0}, RadioCase{-1, u"", 0},
-                                           RadioCase{0, u"\xD800", 1}));
+                         ::testing::Values(RadioCase{"ReadyWithoutSim", 1, u"", 1},
+                                           RadioCase{"NotReadyWithSim", 0, u"8949", 1},
+                                           RadioCase{"Status2WithSim", 2, u"8949", 1},
+                                           RadioCase{"NotReadyWithoutSim", 0, u"", 0},
+                                           RadioCase{"Status3WithoutSim", 3, u"", 0},
+                                           RadioCase{"NegativeStatusWithoutSim", -1, u"", 0},
+                                           RadioCase{"NotReadyWithLoneSurrogateSim", 0, u"\xD800", 1}),
+                         [](const ::testing::TestParamInfo<RadioCase>& info) { return std::string(info.param.name); });
 
 TEST_F(RadioStateTest, StatusReadFailureAnswersOffWithoutReadingTheIdentifier) {
   Start({}, {{"NetworkDeviceStatus", kAccessDenied, {}}});
