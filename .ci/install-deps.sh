@@ -2,6 +2,8 @@
 # Installs, by Debian package name, everything that building and testing korvi-sar needs.
 set -euo pipefail
 packages=(cmake make g++ googletest libgtest-dev nlohmann-json3-dev python3
+          # the mutation runner copies the tree that git tracks
+          git
           # the Windows build, cross-compiled and run under Wine
           g++-mingw-w64-x86-64-posix wine64
           # the fuzz preset: clang and its libFuzzer and sanitizer runtimes

@@ -18,7 +18,9 @@ void HandlerEvent::SetEvent() noexcept {
 void HandlerEvent::Detach() noexcept {
   event_.store(nullptr);
   // A delivery in flight is inside one SetEvent call; the platform's own sleep gives its
-  // thread the processor until it is out.
+  // thread the processor until it is out. So this is called only while the platform's threads
+  // still run (never from code that runs as the process is torn down): a thread stopped
+  // inside SetEvent would keep this loop waiting.
   while (signalling_.load() != 0) os::Platform().Sleep(1);
 }
 

@@ -87,7 +87,7 @@ std::int32_t OnTransmissionStateChanged::Invoke(const std::shared_ptr<SarManager
                         L"taking the modem as transmitting",
                         static_cast<unsigned>(reading.failure));
     }
-    // The handler did signal, so its usual line follows, after the signal as always.
+    // The line follows the signal, on the unreadable path too, since that path signals as well.
     WriteConsoleMessage("\n [Korvi] - TxStatusMonitor() SetEvent(TxEvent).");
     return reading.read ? 0 : reading.failure;
   } catch (const std::bad_alloc&) {
