@@ -77,7 +77,7 @@ def main(argv):
     try:
         faults = check(argv[1], argv[2])
     except (OSError, zipfile.BadZipFile, struct.error, ValueError, pe_file.PeError) as error:
-        print(f"check_release_zip.py: {error}")
+        print(f"check_release_zip.py: {error}", file=sys.stderr)
         return 1
     for fault in faults:
         print(fault)

@@ -25,9 +25,10 @@ std::string Shown(const std::string& path) { return "\"" + sim::ShownPath(path) 
 
 // The files a run reads and writes must stay apart: standard output carries the service's
 // messages only, the scenario is input and must survive the run, and the trace and the debug
-// log each hold one kind of line. Each path is checked before anything is opened for writing,
-// so a refused run has truncated or written nothing. A sink such as /dev/null keeps nothing,
-// so nothing can be mixed in it.
+// log each hold one kind of line. Each path is checked before it is opened for writing, so a
+// refused run has truncated or written nothing (a debug log that did not exist may be left
+// behind empty when the trace is then refused). A sink such as /dev/null keeps nothing, so
+// nothing can be mixed in it.
 class RunFiles {
  public:
   explicit RunFiles(const char* scenarioPath) : stdout_(sim::StandardOutput()) {
