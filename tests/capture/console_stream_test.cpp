@@ -65,7 +65,7 @@ std::string Crlf(const std::string& text) {
 }
 
 // The messages of `bytes` fed in pieces of `piece` bytes, each piece stamped with its index.
-std::vector<ConsoleMessage> Cut(const std::string& bytes, std::size_t piece) {
+std::vector<ConsoleMessage> Cut(const std::string& bytes, std::size_t piece, std::size_t* unknown = nullptr) {
   ConsoleStream stream;
   std::vector<ConsoleMessage> all;
   std::int64_t us = 0;
@@ -73,6 +73,7 @@ std::vector<ConsoleMessage> Cut(const std::string& bytes, std::size_t piece) {
     for (const ConsoleMessage& m : stream.Feed(std::string_view(bytes).substr(at, piece), ++us)) all.push_back(m);
   }
   for (const ConsoleMessage& m : stream.Finish()) all.push_back(m);
+  if (unknown != nullptr) *unknown = stream.unknownBytes();
   return all;
 }
 
@@ -107,8 +108,13 @@ const std::string kMixed = Crlf(std::string("\nKorvi::TxStatusMonitor") + kHandl
 
 TEST(ConsoleStreamTest, EveryCutGivesTheSameMessages) {
   const std::string wanted = "NrrNrrrrrrX" + std::to_string(0x8004102fu) + "rTN2r";
+  // Unknown: only "\nKorvi::TxStatusMonitor" and "\nsomething unforeseen"; a longer message
+  // cut after a shorter one it starts with would leave its rest unknown.
+  constexpr std::size_t kUnknown = 23 + 21;
   for (std::size_t piece = 1; piece <= kMixed.size(); ++piece) {
-    EXPECT_EQ(Kinds(Cut(kMixed, piece)), wanted) << "pieces of " << piece << " bytes";
+    std::size_t unknown = 0;
+    EXPECT_EQ(Kinds(Cut(kMixed, piece, &unknown)), wanted) << "pieces of " << piece << " bytes";
+    EXPECT_EQ(unknown, kUnknown) << "pieces of " << piece << " bytes";
   }
 }
 
