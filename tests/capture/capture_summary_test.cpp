@@ -55,6 +55,13 @@ INSTANTIATE_TEST_SUITE_P(
         // The loop read the state before this notification: the next request answers it.
         SummaryCase{"notification_during_a_request",
                     {Notify(0), Start(10), Notify(20), End(30), Start(40), End(70)}, 2, 2, 0, 0, 2, 40, 50},
+        // No line before the request: the first line inside it is its own wake-up's, late;
+        // a second one inside it is a new change, for the next request.
+        SummaryCase{"line_after_the_request_it_woke",
+                    {Start(10), Notify(12), Notify(15), End(30), Start(40), End(70)}, 2, 2, 0, 0, 2, 36, 55},
+        // The request at radio off follows no wake-up: a line inside it is a new change.
+        SummaryCase{"line_during_the_request_at_radio_off",
+                    {Record(RecordKind::kRadioOff, 5), Start(10), Notify(12), End(30)}, 1, 1, 0, 1, 0, 0, 0},
         SummaryCase{"failed_requests",
                     {Notify(0), Start(1), End(5, std::nullopt), Notify(10), Start(11), End(20, 0x80041001u), Start(30), End(31)},
                     2, 3, 2, 0, 2, 7, 10},

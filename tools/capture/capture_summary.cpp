@@ -22,19 +22,30 @@ void CaptureSummary::Add(const Record& record) {
       return;
     case RecordKind::kNotify:
       ++notifications_;
-      waiting_.push_back(record.us);
+      if (running_ && owed_) {
+        answering_.push_back(record.us);  // the late line of the request's own wake-up
+        owed_ = false;
+      } else {
+        waiting_.push_back(record.us);
+      }
       return;
     case RecordKind::kFirmwareStart:
       ++requests_;
+      running_ = true;
+      owed_ = waiting_.empty() && !radioOffSinceStart_;
+      radioOffSinceStart_ = false;
       answering_ = std::exchange(waiting_, {});
       return;
     case RecordKind::kFirmwareEnd:
       if (!record.result || *record.result != 0) ++failed_;
       for (const std::int64_t notified : answering_) reactions_.push_back(record.us - notified);
       answering_.clear();
+      running_ = false;
+      owed_ = false;
       return;
     case RecordKind::kRadioOff:
       ++radioOffs_;
+      radioOffSinceStart_ = true;
       return;
     case RecordKind::kExit:
       exitCode_ = record.exitCode;

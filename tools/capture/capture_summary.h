@@ -5,7 +5,11 @@
 // A notification is answered by the first request that starts after it in the trace, so
 // several notifications before one request are all answered by it; one that comes while a
 // request runs is answered by the next request, as the loop reads the state only before a
-// request. A request fails when it never reached ExecMethod or ExecMethod did not give 0.
+// request. One exception: the handler writes its line after it has woken the loop, so the
+// line can reach the console after the request it woke has started. A request that no line
+// came before was woken by a line still to come (every request but the one after radio off
+// follows a wake-up), so the first line that comes while it runs is its own. A request fails
+// when it never reached ExecMethod or ExecMethod did not give 0.
 #pragma once
 
 #include <cstddef>
@@ -47,6 +51,9 @@ class CaptureSummary {
   std::optional<std::uint32_t> exitCode_;
   std::vector<std::int64_t> waiting_;    // notifications no request has started after yet
   std::vector<std::int64_t> answering_;  // those the running request answers
+  bool running_ = false;                 // a request has started and not ended
+  bool owed_ = false;                    // the running request's line has not come yet
+  bool radioOffSinceStart_ = false;      // the next request restores power at radio off
   std::vector<std::int64_t> reactions_;
 };
 
