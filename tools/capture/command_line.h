@@ -1,5 +1,6 @@
-// korvi-capture's command line, read from the arguments' ASCII forms (the Windows side keeps
-// the wide arguments and takes them by the indices given here, so no text is converted).
+// korvi-capture's command line, read from narrow forms of the arguments (the Windows side
+// keeps the wide arguments and takes them by the indices given here, so no text is
+// converted). Options are ASCII; two arguments are the same exactly when their forms are.
 #pragma once
 
 #include <optional>

@@ -74,6 +74,14 @@ done
 printf '[a b]\r\n[q"uote]\r\n[back\\\\]\r\n[tr\\"]\r\n[]\r\n[x\\y]\r\n[--trace]\r\n' >"$work/echo.expected"
 cmp -s "$work/echo.expected" "$work/echo.stdout" || fail "echo: arguments changed on the way: $(cat -A "$work/echo.stdout")"
 
+# --- two file names that differ only outside ASCII are two files
+rm -f "$work/ä.trace" "$work/ö.trace"
+"$wine_run" "$capture" --debug-file "$(windows_path "$work/ä.trace")" --trace "$(windows_path "$work/ö.trace")" \
+  "$probe" echo >/dev/null 2>"$work/names.stderr"
+code=$?
+[ $code -eq 0 ] && [ -f "$work/ä.trace" ] && [ -s "$work/ö.trace" ] ||
+  fail "names outside ASCII: exit code $code, stderr: $(cat "$work/names.stderr")"
+
 # --- no program named: korvi-sar.exe beside the capture (the plain build meets stock Wine,
 # which has no modem)
 "$wine_run" "$capture" >"$work/beside.stdout" 2>"$work/beside.stderr"

@@ -157,13 +157,27 @@ std::int64_t Watch(const DbwinChannel& channel, const ChildProcess& child, Outpu
   return endedUs;
 }
 
-// The arguments as the command line reader sees them: ASCII kept, anything else a '?', so
-// options are recognised and every other argument is taken by its index, unconverted.
-std::vector<std::string> AsciiForms(int argc, wchar_t** argv) {
+// The arguments as the command line reader sees them: each UTF-16 unit on its own as one to
+// three bytes (as UTF-8 encodes it), so ASCII stays ASCII, options are recognised, and two
+// arguments have the same form only if they are the same. Every argument is then taken by
+// its index, unconverted.
+std::vector<std::string> ArgumentForms(int argc, wchar_t** argv) {
   std::vector<std::string> forms;
   for (int i = 1; i < argc; ++i) {
     std::string form;
-    for (const wchar_t* c = argv[i]; *c != L'\0'; ++c) form.push_back(*c < 0x80 ? static_cast<char>(*c) : '?');
+    for (const wchar_t* at = argv[i]; *at != L'\0'; ++at) {
+      const unsigned c = static_cast<unsigned>(*at) & 0xFFFF;
+      if (c < 0x80) {
+        form.push_back(static_cast<char>(c));
+      } else if (c < 0x800) {
+        form.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        form.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+      } else {
+        form.push_back(static_cast<char>(0xE0 | (c >> 12)));
+        form.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        form.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+      }
+    }
     forms.push_back(std::move(form));
   }
   return forms;
@@ -189,7 +203,7 @@ std::wstring ServiceBesideUs() {
 BOOL WINAPI OutliveBreak(DWORD event) noexcept { return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT; }
 
 int Run(int argc, wchar_t** argv) {
-  const CommandLine line = ReadCommandLine(AsciiForms(argc, argv));
+  const CommandLine line = ReadCommandLine(ArgumentForms(argc, argv));
   if (line.help) {
     std::fputs(HelpText().c_str(), stdout);
     return 0;
