@@ -51,10 +51,10 @@ HRESULT FillVariant(const wlan_power::WmiValue& value, VARIANT* out, CIMTYPE* ty
   if (out != nullptr) VariantInit(out);
   if (const auto text = sim::SimValueText(value)) {
     if (out != nullptr) {
-      BSTR copy = SysAllocStringLen(text->data(), static_cast<UINT>(text->size()));
-      if (copy == nullptr) return E_OUTOFMEMORY;
+      UniqueBstr copy = CopyToBstr(*text);
+      if (!copy) return E_OUTOFMEMORY;
       V_VT(out) = VT_BSTR;
-      V_BSTR(out) = copy;
+      V_BSTR(out) = copy.Release();
     }
     if (type != nullptr) *type = CIM_STRING;
   } else if (const auto number = sim::SimValueNumber(value)) {
@@ -226,7 +226,7 @@ class FakeServices final : public ComObject<FakeServices, IWbemServices, IClient
     ClearOut(callResult);
     ClearOut(outParams);
     return Guard([&] {
-      const ComRef<FakeClassObject> in = Unwrap<FakeClassObject>(inParams);
+      const ComPtr<FakeClassObject> in = Unwrap<FakeClassObject>(inParams);
       const std::unique_ptr<wlan_power::WmiValue> pathValue =
           path != nullptr ? sim::MakeSimTextValue(std::wstring_view(path, SysStringLen(path)))
                           : std::make_unique<NoPath>();
