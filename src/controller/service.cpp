@@ -37,7 +37,7 @@ class LoopEvent {
   void Close() noexcept {
     if (event_.get() == nullptr) return;  // never made, closed already, or kept open
     if (detachFromHandler_) detachFromHandler_();
-    event_.Close();
+    event_.Reset();
   }
   // The handler may go on signalling the event: it stays open until the process ends.
   void KeepOpenUntilExit() noexcept { eventUntilExit = std::move(event_); }
@@ -142,7 +142,7 @@ int RunService() {
 
 void ReleaseProcessObjects() noexcept {
   cellular::txEventForHandler.Detach();
-  eventUntilExit.Close();
+  eventUntilExit.Reset();
   cellular::ReleaseProcessObjects();
 }
 

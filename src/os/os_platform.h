@@ -2,6 +2,7 @@
 // wakes the monitoring loop, sleeping, the debug-output call and the console.
 #pragma once
 
+#include "os/owner.h"
 #include "os/platform_slot.h"
 #include <chrono>
 #include <cstdint>
@@ -62,34 +63,15 @@ inline PlatformSlot<OsPlatform> installedPlatform;
 inline void UsePlatform(OsPlatform& platform) noexcept { installedPlatform.Install(platform); }
 inline OsPlatform& Platform() noexcept { return installedPlatform.Get(); }
 
-// Owns one event handle and closes it when it goes out of scope.
-class UniqueEvent {
- public:
-  UniqueEvent() = default;
-  explicit UniqueEvent(EventHandle handle) noexcept : handle_(handle) {}
-  UniqueEvent(const UniqueEvent&) = delete;
-  UniqueEvent& operator=(const UniqueEvent&) = delete;
-  UniqueEvent(UniqueEvent&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
-  UniqueEvent& operator=(UniqueEvent&& other) noexcept {
-    if (this != &other) {
-      Close();
-      handle_ = other.handle_;
-      other.handle_ = nullptr;
-    }
-    return *this;
-  }
-  ~UniqueEvent() { Close(); }
-
-  EventHandle get() const noexcept { return handle_; }
-  void Close() noexcept {
-    if (handle_ != nullptr) {
-      Platform().CloseEvent(handle_);
-      handle_ = nullptr;
-    }
-  }
-
- private:
-  EventHandle handle_ = nullptr;
+// An event handle as an owner holds it: closed through the installed platform.
+struct EventTraits {
+  using Value = EventHandle;
+  static Value Empty() noexcept { return nullptr; }
+  static bool Holds(const Value& event) noexcept { return event != nullptr; }
+  static void Free(Value& event) noexcept { Platform().CloseEvent(event); }
 };
+
+// Owns one event handle and closes it when it goes out of scope.
+using UniqueEvent = Owner<EventTraits>;
 
 }  // namespace korvi::os

@@ -452,7 +452,7 @@ TEST(TransmissionStateHandlerTest, NoDeliverySignalsTheEventOnceItIsClosed) {
   std::thread delivery([&] { EXPECT_EQ(handler.Invoke(nullptr, std::make_shared<Args>(true)), 0); });
   entered.wait();
   cellular::txEventForHandler.Detach();
-  event.Close();
+  event.Reset();
   delivery.join();
 
   ASSERT_TRUE(insideAtClose.has_value());

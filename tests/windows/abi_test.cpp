@@ -11,7 +11,7 @@
 #include <string>
 
 #include "abi_facts.h"
-#include "platform/windows/owners.h"
+#include "platform/windows/support/owners.h"
 #include "recording_objects.h"
 
 namespace korvi::windows::test {

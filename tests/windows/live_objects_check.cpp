@@ -10,7 +10,7 @@
 #include <array>
 #include <cstdint>
 
-#include "platform/windows/live_objects.h"
+#include "platform/windows/support/live_objects.h"
 
 namespace korvi::windows::test {
 namespace {

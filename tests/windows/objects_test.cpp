@@ -13,7 +13,7 @@
 #include "cellular/cellular_state.h"
 #include "cellular/tx_status_monitor.h"
 #include "platform/windows/async_wait.h"
-#include "platform/windows/live_objects.h"
+#include "platform/windows/support/live_objects.h"
 #include "platform/windows/modem_objects.h"
 #include "platform/windows/winrt_platform.h"
 #include "platform_frees.h"

@@ -9,6 +9,7 @@
 #include "platform/windows/wmi_platform.h"
 #include "platform_frees.h"
 #include "recording_objects.h"
+#include "wmi_stubs.h"
 
 namespace korvi::windows::test {
 namespace {
@@ -18,7 +19,7 @@ constexpr HRESULT kInvalidParameter = static_cast<HRESULT>(0x80041008);  // WBEM
 
 std::wstring TextOf(const wchar_t* text) { return text != nullptr ? text : L"(null)"; }
 
-class FakeClassObject final : public RecordingUnknown<IWbemClassObject> {
+class FakeClassObject final : public WbemClassObjectStubs<RecordingUnknown<IWbemClassObject>, kNotImplemented> {
  public:
   // What the last Put received.
   std::wstring putName;
@@ -59,34 +60,9 @@ class FakeClassObject final : public RecordingUnknown<IWbemClassObject> {
     return Give("SpawnInstance", instance, signature);
   }
   IWbemClassObject* signature = nullptr;
-
-  HRESULT STDMETHODCALLTYPE GetQualifierSet(IWbemQualifierSet**) override { return kNotImplemented; }
-  HRESULT STDMETHODCALLTYPE Delete(LPCWSTR) override { return kNotImplemented; }
-  HRESULT STDMETHODCALLTYPE GetNames(LPCWSTR, LONG, VARIANT*, SAFEARRAY**) override { return kNotImplemented; }
-  HRESULT STDMETHODCALLTYPE BeginEnumeration(LONG) override { return kNotImplemented; }
-  HRESULT STDMETHODCALLTYPE Next(LONG, BSTR*, VARIANT*, CIMTYPE*, LONG*) override { return kNotImplemented; }
-  HRESULT STDMETHODCALLTYPE EndEnumeration() override { return kNotImplemented; }
-  HRESULT STDMETHODCALLTYPE GetPropertyQualifierSet(LPCWSTR, IWbemQualifierSet**) override { return kNotImplemented; }
-  HRESULT STDMETHODCALLTYPE Clone(IWbemClassObject**) override { return kNotImplemented; }
-  HRESULT STDMETHODCALLTYPE GetObjectText(LONG, BSTR*) override { return kNotImplemented; }
-  HRESULT STDMETHODCALLTYPE SpawnDerivedClass(LONG, IWbemClassObject**) override { return kNotImplemented; }
-  HRESULT STDMETHODCALLTYPE CompareTo(LONG, IWbemClassObject*) override { return kNotImplemented; }
-  HRESULT STDMETHODCALLTYPE GetPropertyOrigin(LPCWSTR, BSTR*) override { return kNotImplemented; }
-  HRESULT STDMETHODCALLTYPE InheritsFrom(LPCWSTR) override { return kNotImplemented; }
-  HRESULT STDMETHODCALLTYPE PutMethod(LPCWSTR, LONG, IWbemClassObject*, IWbemClassObject*) override {
-    return kNotImplemented;
-  }
-  HRESULT STDMETHODCALLTYPE DeleteMethod(LPCWSTR) override { return kNotImplemented; }
-  HRESULT STDMETHODCALLTYPE BeginMethodEnumeration(LONG) override { return kNotImplemented; }
-  HRESULT STDMETHODCALLTYPE NextMethod(LONG, BSTR*, IWbemClassObject**, IWbemClassObject**) override {
-    return kNotImplemented;
-  }
-  HRESULT STDMETHODCALLTYPE EndMethodEnumeration() override { return kNotImplemented; }
-  HRESULT STDMETHODCALLTYPE GetMethodQualifierSet(LPCWSTR, IWbemQualifierSet**) override { return kNotImplemented; }
-  HRESULT STDMETHODCALLTYPE GetMethodOrigin(LPCWSTR, BSTR*) override { return kNotImplemented; }
 };
 
-class FakeServices final : public RecordingUnknown<IWbemServices> {
+class FakeServices final : public WbemServicesStubs<RecordingUnknown<IWbemServices>, kNotImplemented> {
  public:
   IWbemClassObject* object = nullptr;  // what GetObject and ExecMethod give
   std::wstring execPath;
@@ -101,69 +77,6 @@ class FakeServices final : public RecordingUnknown<IWbemServices> {
     execPath = TextOf(path);
     execIn = in;
     return Give("ExecMethod", out, object);
-  }
-
-  HRESULT STDMETHODCALLTYPE OpenNamespace(const BSTR, LONG, IWbemContext*, IWbemServices**, IWbemCallResult**) override {
-    return kNotImplemented;
-  }
-  HRESULT STDMETHODCALLTYPE CancelAsyncCall(IWbemObjectSink*) override { return kNotImplemented; }
-  HRESULT STDMETHODCALLTYPE QueryObjectSink(LONG, IWbemObjectSink**) override { return kNotImplemented; }
-  HRESULT STDMETHODCALLTYPE GetObjectAsync(const BSTR, LONG, IWbemContext*, IWbemObjectSink*) override {
-    return kNotImplemented;
-  }
-  HRESULT STDMETHODCALLTYPE PutClass(IWbemClassObject*, LONG, IWbemContext*, IWbemCallResult**) override {
-    return kNotImplemented;
-  }
-  HRESULT STDMETHODCALLTYPE PutClassAsync(IWbemClassObject*, LONG, IWbemContext*, IWbemObjectSink*) override {
-    return kNotImplemented;
-  }
-  HRESULT STDMETHODCALLTYPE DeleteClass(const BSTR, LONG, IWbemContext*, IWbemCallResult**) override {
-    return kNotImplemented;
-  }
-  HRESULT STDMETHODCALLTYPE DeleteClassAsync(const BSTR, LONG, IWbemContext*, IWbemObjectSink*) override {
-    return kNotImplemented;
-  }
-  HRESULT STDMETHODCALLTYPE CreateClassEnum(const BSTR, LONG, IWbemContext*, IEnumWbemClassObject**) override {
-    return kNotImplemented;
-  }
-  HRESULT STDMETHODCALLTYPE CreateClassEnumAsync(const BSTR, LONG, IWbemContext*, IWbemObjectSink*) override {
-    return kNotImplemented;
-  }
-  HRESULT STDMETHODCALLTYPE PutInstance(IWbemClassObject*, LONG, IWbemContext*, IWbemCallResult**) override {
-    return kNotImplemented;
-  }
-  HRESULT STDMETHODCALLTYPE PutInstanceAsync(IWbemClassObject*, LONG, IWbemContext*, IWbemObjectSink*) override {
-    return kNotImplemented;
-  }
-  HRESULT STDMETHODCALLTYPE DeleteInstance(const BSTR, LONG, IWbemContext*, IWbemCallResult**) override {
-    return kNotImplemented;
-  }
-  HRESULT STDMETHODCALLTYPE DeleteInstanceAsync(const BSTR, LONG, IWbemContext*, IWbemObjectSink*) override {
-    return kNotImplemented;
-  }
-  HRESULT STDMETHODCALLTYPE CreateInstanceEnum(const BSTR, LONG, IWbemContext*, IEnumWbemClassObject**) override {
-    return kNotImplemented;
-  }
-  HRESULT STDMETHODCALLTYPE CreateInstanceEnumAsync(const BSTR, LONG, IWbemContext*, IWbemObjectSink*) override {
-    return kNotImplemented;
-  }
-  HRESULT STDMETHODCALLTYPE ExecQuery(const BSTR, const BSTR, LONG, IWbemContext*, IEnumWbemClassObject**) override {
-    return kNotImplemented;
-  }
-  HRESULT STDMETHODCALLTYPE ExecQueryAsync(const BSTR, const BSTR, LONG, IWbemContext*, IWbemObjectSink*) override {
-    return kNotImplemented;
-  }
-  HRESULT STDMETHODCALLTYPE ExecNotificationQuery(const BSTR, const BSTR, LONG, IWbemContext*,
-                                                  IEnumWbemClassObject**) override {
-    return kNotImplemented;
-  }
-  HRESULT STDMETHODCALLTYPE ExecNotificationQueryAsync(const BSTR, const BSTR, LONG, IWbemContext*,
-                                                       IWbemObjectSink*) override {
-    return kNotImplemented;
-  }
-  HRESULT STDMETHODCALLTYPE ExecMethodAsync(const BSTR, const BSTR, LONG, IWbemContext*, IWbemClassObject*,
-                                            IWbemObjectSink*) override {
-    return kNotImplemented;
   }
 };
 

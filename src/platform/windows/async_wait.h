@@ -12,9 +12,9 @@
 
 #include "cellular/modem_platform.h"
 #include "platform/windows/abi/mobile_broadband.h"
-#include "platform/windows/com_object.h"
 #include "platform/windows/error_text.h"
-#include "platform/windows/owners.h"
+#include "platform/windows/support/com_object.h"
+#include "platform/windows/support/owners.h"
 
 namespace korvi::windows {
 
@@ -22,7 +22,7 @@ namespace korvi::windows {
 // Operation* and the status). The status is not looked at: the outcome is read through
 // GetResults only.
 template <class HandlerInterface, class Operation>
-class CompletionObject final : public ComObject<HandlerInterface> {
+class CompletionObject final : public ComObject<CompletionObject<HandlerInterface, Operation>, HandlerInterface> {
  public:
   explicit CompletionObject(std::shared_ptr<cellular::CompletionHandler> handler) noexcept
       : handler_(std::move(handler)) {}

@@ -2,7 +2,7 @@
 
 #include "cellular/platform_error.h"
 #include "platform/windows/abi/restricted_error.h"
-#include "platform/windows/owners.h"
+#include "platform/windows/support/owners.h"
 
 namespace korvi::windows {
 namespace {

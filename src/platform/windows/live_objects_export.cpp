@@ -3,7 +3,7 @@
 // which stay byte for byte what they are. Nothing in the service calls it.
 #include <cstdint>
 
-#include "platform/windows/live_objects.h"
+#include "platform/windows/support/live_objects.h"
 
 // The count of one kind (LiveKind's value); 0 for a kind there is not.
 extern "C" __declspec(dllexport) std::int64_t KorviLiveObjectCount(int kind) noexcept {

@@ -6,7 +6,7 @@
 
 #include "cellular/modem_platform.h"
 #include "platform/windows/abi/mobile_broadband.h"
-#include "platform/windows/owners.h"
+#include "platform/windows/support/owners.h"
 
 namespace korvi::windows {
 

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "platform/windows/modem_objects.h"
-#include "platform/windows/owners.h"
+#include "platform/windows/support/owners.h"
 
 namespace korvi::windows {
 

@@ -8,11 +8,12 @@
 
 #include "cellular/modem_platform.h"
 #include "platform/windows/abi/mobile_broadband.h"
-#include "platform/windows/com_object.h"
+#include "platform/windows/support/com_object.h"
 
 namespace korvi::windows {
 
-class TransmissionHandlerObject final : public ComObject<abi::TransmissionStateChangedHandler> {
+class TransmissionHandlerObject final
+    : public ComObject<TransmissionHandlerObject, abi::TransmissionStateChangedHandler> {
  public:
   explicit TransmissionHandlerObject(std::shared_ptr<cellular::TransmissionStateChangedHandler> handler) noexcept;
 

@@ -6,7 +6,7 @@
 #include <new>
 #include <utility>
 
-#include "platform/windows/owners.h"
+#include "platform/windows/support/owners.h"
 
 namespace korvi::windows {
 

@@ -2,7 +2,7 @@
 
 #include <roapi.h>
 
-#include <cwchar>
+#include "platform/windows/support/hstrings.h"
 
 namespace korvi::windows {
 namespace {
@@ -18,7 +18,7 @@ HRESULT GetActivationFactory(const wchar_t* className, REFIID iid, void** factor
   if (factory == nullptr) return E_POINTER;
   *factory = nullptr;
   UniqueHString name;
-  const HRESULT made = ::WindowsCreateString(className, static_cast<UINT32>(::wcslen(className)), name.put());
+  const HRESULT made = CreateHString(className, name.put());
   if (FAILED(made)) return made;
 
   HRESULT code = LookUp(name.get(), iid, factory);

@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "platform/windows/error_text.h"
-#include "platform/windows/owners.h"
+#include "platform/windows/support/owners.h"
 
 namespace korvi::windows {
 

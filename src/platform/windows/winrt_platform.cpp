@@ -9,7 +9,7 @@
 #include "platform/windows/buffer_object.h"
 #include "platform/windows/error_text.h"
 #include "platform/windows/modem_objects.h"
-#include "platform/windows/owners.h"
+#include "platform/windows/support/owners.h"
 #include "platform/windows/winrt_activation.h"
 
 namespace korvi::windows {

@@ -7,7 +7,7 @@
 
 #include <memory>
 
-#include "platform/windows/owners.h"
+#include "platform/windows/support/owners.h"
 #include "wlan_power/wmi_service.h"
 
 namespace korvi::windows {

@@ -21,7 +21,7 @@ namespace korvi::fake {
 template <class Owner, class Interface, class Handler>
 class CompletionAdapter final : public cellular::CompletionHandler {
  public:
-  CompletionAdapter(Owner* owner, ComRef<Handler> handler) noexcept : owner_(owner), handler_(std::move(handler)) {}
+  CompletionAdapter(Owner* owner, ComPtr<Handler> handler) noexcept : owner_(owner), handler_(std::move(handler)) {}
 
   // The fake is going away: it is never handed out again.
   void Detach() noexcept {
@@ -34,10 +34,10 @@ class CompletionAdapter final : public cellular::CompletionHandler {
   }
 
   void OnCompleted() noexcept override {
-    ComRef<Owner> owner;
+    ComPtr<Owner> owner;
     try {
       std::lock_guard lock(mutex_);
-      if (owner_ != nullptr && owner_->TryAddRef()) owner = ComRef<Owner>::Adopt(owner_);
+      if (owner_ != nullptr && owner_->TryAddRef()) owner = ComPtr<Owner>(owner_);
     } catch (...) {
       return;
     }
@@ -50,7 +50,7 @@ class CompletionAdapter final : public cellular::CompletionHandler {
  private:
   std::mutex mutex_;
   Owner* owner_;
-  const ComRef<Handler> handler_;
+  const ComPtr<Handler> handler_;
 };
 
 // The parts that every fake operation and action share: the Completed delegate and IAsyncInfo.
@@ -67,18 +67,18 @@ class FakeAsync : public ComObject<Self, Interface, IAsyncInfo> {
   HRESULT STDMETHODCALLTYPE put_Completed(Handler* handler) override {
     if (handler == nullptr) return E_POINTER;
     return Guard([&] {
-      auto adapter = std::make_shared<Adapter>(static_cast<Self*>(this), ComRef<Handler>::Share(handler));
+      auto adapter = std::make_shared<Adapter>(static_cast<Self*>(this), Retain<Handler>(handler));
       simulated_->SetCompleted(adapter);  // may complete at once, on this thread
       if (adapter_) adapter_->Detach();
       adapter_ = std::move(adapter);
-      handler_ = ComRef<Handler>::Share(handler);
+      handler_ = Retain<Handler>(handler);
       return S_OK;
     });
   }
 
   HRESULT STDMETHODCALLTYPE get_Completed(Handler** handler) override {
     if (!ClearOut(handler)) return E_POINTER;
-    *handler = ComRef<Handler>(handler_).Detach();
+    *handler = ComPtr<Handler>(handler_).Release();
     return S_OK;
   }
 
@@ -109,7 +109,7 @@ class FakeAsync : public ComObject<Self, Interface, IAsyncInfo> {
  private:
   std::shared_ptr<Simulated> simulated_;
   std::shared_ptr<Adapter> adapter_;
-  ComRef<Handler> handler_;
+  ComPtr<Handler> handler_;
   std::atomic<bool> completed_{false};
 };
 

@@ -38,7 +38,7 @@ class CryptographicBufferFactory final
   HRESULT STDMETHODCALLTYPE CopyToByteArray(IBuffer* buffer, UINT32* length, BYTE** bytes) override {
     if (!ClearOut(length) || !ClearOut(bytes)) return E_POINTER;
     return Guard([&] {
-      const ComRef<FakeBuffer> fake = Unwrap<FakeBuffer>(buffer);
+      const ComPtr<FakeBuffer> fake = Unwrap<FakeBuffer>(buffer);
       // A buffer that is not ours reaches the simulated platform as none, which it rejects.
       const std::vector<std::uint8_t> copied =
           ProviderNotebook::Get().modem().CopyToByteArray(fake ? fake->simulated() : nullptr);

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "async_fakes.h"
 #include "buffer_fake.h"
@@ -44,13 +45,13 @@ class FakeEventArgs final : public ComObject<FakeEventArgs, NO::IMobileBroadband
 // platform thread becomes one Invoke with fakes of the sender and the args.
 class HandlerAdapter final : public cellular::TransmissionStateChangedHandler {
  public:
-  explicit HandlerAdapter(ComRef<abi::TransmissionStateChangedHandler> handler) noexcept : handler_(std::move(handler)) {}
+  explicit HandlerAdapter(ComPtr<abi::TransmissionStateChangedHandler> handler) noexcept : handler_(std::move(handler)) {}
 
   std::int32_t Invoke(const std::shared_ptr<cellular::SarManager>& sender,
                       const std::shared_ptr<cellular::TransmissionStateChangedEventArgs>& args) noexcept override;
 
  private:
-  const ComRef<abi::TransmissionStateChangedHandler> handler_;
+  const ComPtr<abi::TransmissionStateChangedHandler> handler_;
 };
 
 // --- Asynchronous operations ------------------------------------------------------------------
@@ -133,7 +134,7 @@ class FakeSarManager final : public ComObject<FakeSarManager, NO::IMobileBroadba
       // A null handler reaches the simulated modem as none, which it refuses.
       std::shared_ptr<cellular::TransmissionStateChangedHandler> adapter;
       if (handler != nullptr) {
-        adapter = std::make_shared<HandlerAdapter>(ComRef<abi::TransmissionStateChangedHandler>::Share(handler));
+        adapter = std::make_shared<HandlerAdapter>(Retain<abi::TransmissionStateChangedHandler>(handler));
       }
       token->value = manager_->AddTransmissionStateChanged(std::move(adapter));
       return S_OK;
@@ -176,7 +177,7 @@ class FakeSarManager final : public ComObject<FakeSarManager, NO::IMobileBroadba
   std::shared_ptr<cellular::SarManager> manager_;
 };
 
-ComRef<FakeSarManager> MakeSarManager(std::shared_ptr<cellular::SarManager> manager) {
+ComPtr<FakeSarManager> MakeSarManager(std::shared_ptr<cellular::SarManager> manager) {
   return Make<FakeSarManager>(std::move(manager));
 }
 
@@ -184,8 +185,8 @@ std::int32_t HandlerAdapter::Invoke(const std::shared_ptr<cellular::SarManager>&
                                     const std::shared_ptr<cellular::TransmissionStateChangedEventArgs>& args) noexcept {
   stamps::Take(stamps::Moment::kDelivery);
   return Guard([&] {
-    const ComRef<FakeSarManager> fakeSender = sender ? MakeSarManager(sender) : ComRef<FakeSarManager>();
-    const ComRef<FakeEventArgs> fakeArgs = args ? Make<FakeEventArgs>(args) : ComRef<FakeEventArgs>();
+    const ComPtr<FakeSarManager> fakeSender = sender ? MakeSarManager(sender) : ComPtr<FakeSarManager>();
+    const ComPtr<FakeEventArgs> fakeArgs = args ? Make<FakeEventArgs>(args) : ComPtr<FakeEventArgs>();
     return handler_->Invoke(fakeSender.get(), fakeArgs.get());
   });
 }
@@ -246,7 +247,7 @@ class FakeCommandSession final
     if (!ClearOut(operation)) return E_POINTER;
     return Guard([&] {
       // A buffer that is not ours reaches the simulated modem as none, which it refuses.
-      const ComRef<FakeBuffer> buffer = Unwrap<FakeBuffer>(data);
+      const ComPtr<FakeBuffer> buffer = Unwrap<FakeBuffer>(data);
       auto sent = session_->SendSetCommandAsync(commandId, buffer ? buffer->simulated() : nullptr);
       return GiveOut(Make<FakeCommandOperation>(std::move(sent)), operation);
     });
@@ -312,8 +313,8 @@ class FakeDeviceInformation final
     if (!ClearOut(value)) return E_POINTER;
     return Guard([&] {
       const std::u16string identifier = information_->SimIccId();
-      return WindowsCreateString(reinterpret_cast<const wchar_t*>(identifier.data()),
-                                 static_cast<UINT32>(identifier.size()), value);
+      return CreateHString(std::wstring_view(reinterpret_cast<const wchar_t*>(identifier.data()), identifier.size()),
+                           value);
     });
   }
 

@@ -9,14 +9,15 @@
 
 #include <cstdio>
 
-#include "owned.h"
 #include "platform/windows/abi/mobile_broadband.h"
+#include "platform/windows/support/hstrings.h"
 
 namespace {
 
-using korvi::fake::ComRef;
-using korvi::fake::OwnedBstr;
-using korvi::fake::OwnedHString;
+using korvi::windows::ComPtr;
+using korvi::windows::CreateHString;
+using korvi::windows::UniqueBstr;
+using korvi::windows::UniqueHString;
 namespace NO = ABI::Windows::Networking::NetworkOperators;
 using ABI::Windows::Security::Cryptography::ICryptographicBufferStatics;
 using ABI::Windows::Storage::Streams::IBuffer;
@@ -34,15 +35,13 @@ void Expect(bool condition, const char* what, HRESULT code = S_OK) {
 }
 
 template <class Statics>
-ComRef<Statics> GetStatics(const wchar_t* name) {
-  OwnedHString className;
-  HSTRING made = nullptr;
-  WindowsCreateString(name, static_cast<UINT32>(wcslen(name)), &made);
-  className = OwnedHString::Adopt(made);
+ComPtr<Statics> GetStatics(const wchar_t* name) {
+  UniqueHString className;
+  CreateHString(name, className.put());
   Statics* statics = nullptr;
   const HRESULT code = RoGetActivationFactory(className.get(), __uuidof(Statics), reinterpret_cast<void**>(&statics));
   Expect(SUCCEEDED(code) && statics != nullptr, "the manifest activates the class from the fake providers", code);
-  return ComRef<Statics>::Adopt(statics);
+  return ComPtr<Statics>(statics);
 }
 
 void ProbeModem() {
@@ -50,13 +49,13 @@ void ProbeModem() {
   if (!statics) return;
   NO::IMobileBroadbandModem* rawModem = nullptr;
   HRESULT code = statics->GetDefault(&rawModem);
-  const auto modem = ComRef<NO::IMobileBroadbandModem>::Adopt(rawModem);
+  const auto modem = ComPtr<NO::IMobileBroadbandModem>(rawModem);
   Expect(code == S_OK && modem, "GetDefault gives the scenario's modem", code);
   if (!modem) return;
 
   NO::IMobileBroadbandDeviceInformation* rawInformation = nullptr;
   code = modem->get_DeviceInformation(&rawInformation);
-  const auto information = ComRef<NO::IMobileBroadbandDeviceInformation>::Adopt(rawInformation);
+  const auto information = ComPtr<NO::IMobileBroadbandDeviceInformation>(rawInformation);
   Expect(code == S_OK && information, "the modem gives its device information", code);
   if (information) {
     NO::NetworkDeviceStatus status{};
@@ -64,7 +63,7 @@ void ProbeModem() {
            "the default notebook's modem is ready");
     HSTRING rawIdentifier = nullptr;
     code = information->get_SimIccId(&rawIdentifier);
-    const auto identifier = OwnedHString::Adopt(rawIdentifier);
+    const auto identifier = UniqueHString(rawIdentifier);
     UINT32 length = 0;
     WindowsGetStringRawBuffer(identifier.get(), &length);
     Expect(code == S_OK && length == 20, "the SIM identifier arrives whole", code);
@@ -73,23 +72,23 @@ void ProbeModem() {
   NO::IMobileBroadbandModemConfiguration* rawConfiguration = nullptr;
   korvi::abi::ModemConfigurationOperation* rawOperation = nullptr;
   code = modem->GetCurrentConfigurationAsync(&rawOperation);
-  const auto operation = ComRef<korvi::abi::ModemConfigurationOperation>::Adopt(rawOperation);
+  const auto operation = ComPtr<korvi::abi::ModemConfigurationOperation>(rawOperation);
   Expect(code == S_OK && operation, "the configuration request starts", code);
   if (!operation) return;
   Expect(operation->put_Completed(nullptr) == E_POINTER, "a null Completed delegate is refused");
   code = operation->GetResults(&rawConfiguration);
-  const auto configuration = ComRef<NO::IMobileBroadbandModemConfiguration>::Adopt(rawConfiguration);
+  const auto configuration = ComPtr<NO::IMobileBroadbandModemConfiguration>(rawConfiguration);
   Expect(code == S_OK && configuration, "the configuration arrives", code);
   if (!configuration) return;
   NO::IMobileBroadbandModemConfiguration2* rawSecond = nullptr;
   code = configuration->QueryInterface(__uuidof(NO::IMobileBroadbandModemConfiguration2),
                                        reinterpret_cast<void**>(&rawSecond));
-  const auto second = ComRef<NO::IMobileBroadbandModemConfiguration2>::Adopt(rawSecond);
+  const auto second = ComPtr<NO::IMobileBroadbandModemConfiguration2>(rawSecond);
   Expect(code == S_OK && second, "the configuration offers IMobileBroadbandModemConfiguration2", code);
   if (!second) return;
   NO::IMobileBroadbandSarManager* rawManager = nullptr;
   code = second->get_SarManager(&rawManager);
-  const auto manager = ComRef<NO::IMobileBroadbandSarManager>::Adopt(rawManager);
+  const auto manager = ComPtr<NO::IMobileBroadbandSarManager>(rawManager);
   Expect(code == S_OK && manager, "the configuration has a SAR manager", code);
   if (manager) {
     EventRegistrationToken token{};
@@ -103,7 +102,7 @@ void ProbeBuffers() {
   BYTE request[5] = {1, 2, 3, 4, 5};
   IBuffer* rawBuffer = nullptr;
   HRESULT code = statics->CreateFromByteArray(sizeof request, request, &rawBuffer);
-  const auto buffer = ComRef<IBuffer>::Adopt(rawBuffer);
+  const auto buffer = ComPtr<IBuffer>(rawBuffer);
   Expect(code == S_OK && buffer, "CreateFromByteArray makes a buffer", code);
   UINT32 length = 0;
   BYTE* bytes = nullptr;
@@ -114,7 +113,7 @@ void ProbeBuffers() {
          "CopyToByteArray of no buffer fails and gives no array");
 }
 
-OwnedBstr Text(const wchar_t* text) { return OwnedBstr::Adopt(SysAllocString(text)); }
+UniqueBstr Text(const wchar_t* text) { return UniqueBstr(SysAllocString(text)); }
 
 void ProbeWmi() {
   // {4590F811-1D3A-11D0-891F-00AA004B2E24}, {DC12A687-737F-11CF-884D-00AA004B2E24}
@@ -123,12 +122,12 @@ void ProbeWmi() {
   IWbemLocator* rawLocator = nullptr;
   HRESULT code = CoCreateInstance(kLocator, nullptr, CLSCTX_INPROC_SERVER, kIWbemLocator,
                                   reinterpret_cast<void**>(&rawLocator));
-  const auto locator = ComRef<IWbemLocator>::Adopt(rawLocator);
+  const auto locator = ComPtr<IWbemLocator>(rawLocator);
   Expect(code == S_OK && locator, "the manifest's comClass makes CoCreateInstance reach the fake locator", code);
   if (!locator) return;
   IWbemServices* rawServices = nullptr;
   code = locator->ConnectServer(Text(L"root\\wmi").get(), nullptr, nullptr, nullptr, 0, nullptr, nullptr, &rawServices);
-  const auto services = ComRef<IWbemServices>::Adopt(rawServices);
+  const auto services = ComPtr<IWbemServices>(rawServices);
   Expect(code == S_OK && services, "ConnectServer(root\\wmi)", code);
   if (!services) return;
   code = CoSetProxyBlanket(services.get(), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_CALL,
@@ -138,26 +137,26 @@ void ProbeWmi() {
   IEnumWbemClassObject* rawEnumerator = nullptr;
   code = services->ExecQuery(Text(L"WQL").get(), Text(L"Select * from QelButtonMethodDWSi").get(),
                              WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY, nullptr, &rawEnumerator);
-  const auto enumerator = ComRef<IEnumWbemClassObject>::Adopt(rawEnumerator);
+  const auto enumerator = ComPtr<IEnumWbemClassObject>(rawEnumerator);
   Expect(code == S_OK && enumerator, "ExecQuery", code);
   if (!enumerator) return;
   IWbemClassObject* rawInstance = nullptr;
   ULONG returned = 0;
   code = enumerator->Next(static_cast<LONG>(WBEM_INFINITE), 1, &rawInstance, &returned);
-  const auto instance = ComRef<IWbemClassObject>::Adopt(rawInstance);
+  const auto instance = ComPtr<IWbemClassObject>(rawInstance);
   Expect(code == S_OK && instance && returned == 1, "the query yields the firmware's instance", code);
   code = enumerator->Next(static_cast<LONG>(WBEM_INFINITE), 1, &rawInstance, &returned);
   Expect(code == WBEM_S_FALSE && returned == 0, "and only that one", code);
 
   IWbemClassObject* rawClass = nullptr;
   code = services->GetObject(Text(L"QelButtonMethodDWSi").get(), 0, nullptr, &rawClass, nullptr);
-  const auto classObject = ComRef<IWbemClassObject>::Adopt(rawClass);
+  const auto classObject = ComPtr<IWbemClassObject>(rawClass);
   IWbemClassObject* rawSignature = nullptr;
   if (classObject) classObject->GetMethod(L"ExecINT", 0, &rawSignature, nullptr);
-  const auto signature = ComRef<IWbemClassObject>::Adopt(rawSignature);
+  const auto signature = ComPtr<IWbemClassObject>(rawSignature);
   IWbemClassObject* rawIn = nullptr;
   if (signature) signature->SpawnInstance(0, &rawIn);
-  const auto in = ComRef<IWbemClassObject>::Adopt(rawIn);
+  const auto in = ComPtr<IWbemClassObject>(rawIn);
   Expect(static_cast<bool>(in), "GetObject, GetMethod and SpawnInstance give the in-parameters");
   if (!in || !instance) return;
   const wchar_t* names[] = {L"InEAX", L"InEBX", L"InECX", L"InEDX", L"InESI", L"InEDI"};
@@ -181,7 +180,7 @@ void ProbeWmi() {
   code = services->ExecMethod(V_BSTR(&path), Text(L"ExecINT").get(), 0, nullptr, nullptr, &rawOut, nullptr);
   Expect(code < 0 && rawOut == nullptr, "ExecMethod with no in-parameters fails instead of crashing", code);
   code = services->ExecMethod(V_BSTR(&path), Text(L"ExecINT").get(), 0, nullptr, in.get(), &rawOut, nullptr);
-  const auto out = ComRef<IWbemClassObject>::Adopt(rawOut);
+  const auto out = ComPtr<IWbemClassObject>(rawOut);
   VariantClear(&path);
   Expect(code == S_OK && out, "ExecMethod reaches the firmware", code);
 }

@@ -44,7 +44,7 @@
 #include <string>
 
 #include "import_patch.h"
-#include "platform/windows/live_objects.h"
+#include "platform/windows/support/live_objects.h"
 #include "provider_notebook.h"
 
 namespace korvi::fake {

@@ -9,6 +9,7 @@
 #include "com_object.h"
 #include "provider_notebook.h"
 #include "reaction_stamps.h"
+#include "wmi_stubs.h"
 #include "wlan_power/wmi_service.h"
 
 namespace korvi::fake {
@@ -51,10 +52,10 @@ HRESULT FillVariant(const wlan_power::WmiValue& value, VARIANT* out, CIMTYPE* ty
   if (out != nullptr) VariantInit(out);
   if (const auto text = sim::SimValueText(value)) {
     if (out != nullptr) {
-      BSTR copy = SysAllocStringLen(text->data(), static_cast<UINT>(text->size()));
-      if (copy == nullptr) return E_OUTOFMEMORY;
+      UniqueBstr copy = CopyToBstr(*text);
+      if (!copy) return E_OUTOFMEMORY;
       V_VT(out) = VT_BSTR;
-      V_BSTR(out) = copy;
+      V_BSTR(out) = copy.Release();
     }
     if (type != nullptr) *type = CIM_STRING;
   } else if (const auto number = sim::SimValueNumber(value)) {
@@ -70,7 +71,9 @@ HRESULT FillVariant(const wlan_power::WmiValue& value, VARIANT* out, CIMTYPE* ty
   return S_OK;
 }
 
-class FakeClassObject final : public ComObject<FakeClassObject, IWbemClassObject> {
+// What the service never asks of the firmware's objects answers WBEM_E_NOT_SUPPORTED.
+class FakeClassObject final
+    : public windows::test::WbemClassObjectStubs<ComObject<FakeClassObject, IWbemClassObject>, kNotSupported> {
  public:
   // {6b0f3c55-2e0a-4b8e-9c1d-3f6a1e7d9a01}: only our own objects answer it.
   static constexpr GUID kSelfIid = {0x6b0f3c55, 0x2e0a, 0x4b8e, {0x9c, 0x1d, 0x3f, 0x6a, 0x1e, 0x7d, 0x9a, 0x01}};
@@ -117,32 +120,6 @@ class FakeClassObject final : public ComObject<FakeClassObject, IWbemClassObject
     });
   }
 
-  // What the service never asks of the firmware's objects.
-  HRESULT STDMETHODCALLTYPE GetQualifierSet(IWbemQualifierSet**) override { return kNotSupported; }
-  HRESULT STDMETHODCALLTYPE Delete(LPCWSTR) override { return kNotSupported; }
-  HRESULT STDMETHODCALLTYPE GetNames(LPCWSTR, LONG, VARIANT*, SAFEARRAY**) override { return kNotSupported; }
-  HRESULT STDMETHODCALLTYPE BeginEnumeration(LONG) override { return kNotSupported; }
-  HRESULT STDMETHODCALLTYPE Next(LONG, BSTR*, VARIANT*, CIMTYPE*, LONG*) override { return kNotSupported; }
-  HRESULT STDMETHODCALLTYPE EndEnumeration() override { return kNotSupported; }
-  HRESULT STDMETHODCALLTYPE GetPropertyQualifierSet(LPCWSTR, IWbemQualifierSet**) override { return kNotSupported; }
-  HRESULT STDMETHODCALLTYPE Clone(IWbemClassObject**) override { return kNotSupported; }
-  HRESULT STDMETHODCALLTYPE GetObjectText(LONG, BSTR*) override { return kNotSupported; }
-  HRESULT STDMETHODCALLTYPE SpawnDerivedClass(LONG, IWbemClassObject**) override { return kNotSupported; }
-  HRESULT STDMETHODCALLTYPE CompareTo(LONG, IWbemClassObject*) override { return kNotSupported; }
-  HRESULT STDMETHODCALLTYPE GetPropertyOrigin(LPCWSTR, BSTR*) override { return kNotSupported; }
-  HRESULT STDMETHODCALLTYPE InheritsFrom(LPCWSTR) override { return kNotSupported; }
-  HRESULT STDMETHODCALLTYPE PutMethod(LPCWSTR, LONG, IWbemClassObject*, IWbemClassObject*) override {
-    return kNotSupported;
-  }
-  HRESULT STDMETHODCALLTYPE DeleteMethod(LPCWSTR) override { return kNotSupported; }
-  HRESULT STDMETHODCALLTYPE BeginMethodEnumeration(LONG) override { return kNotSupported; }
-  HRESULT STDMETHODCALLTYPE NextMethod(LONG, BSTR*, IWbemClassObject**, IWbemClassObject**) override {
-    return kNotSupported;
-  }
-  HRESULT STDMETHODCALLTYPE EndMethodEnumeration() override { return kNotSupported; }
-  HRESULT STDMETHODCALLTYPE GetMethodQualifierSet(LPCWSTR, IWbemQualifierSet**) override { return kNotSupported; }
-  HRESULT STDMETHODCALLTYPE GetMethodOrigin(LPCWSTR, BSTR*) override { return kNotSupported; }
-
  private:
   std::unique_ptr<wlan_power::WbemClassObject> object_;
 };
@@ -180,7 +157,8 @@ class FakeEnumerator final : public ComObject<FakeEnumerator, IEnumWbemClassObje
 
 // IClientSecurity is what CoSetProxyBlanket asks of the object it is given: the real
 // services object is a proxy that has it, and the simulated service answers the call.
-class FakeServices final : public ComObject<FakeServices, IWbemServices, IClientSecurity> {
+class FakeServices final
+    : public windows::test::WbemServicesStubs<ComObject<FakeServices, IWbemServices, IClientSecurity>, kNotSupported> {
  public:
   explicit FakeServices(std::unique_ptr<wlan_power::WbemServices> services) : services_(std::move(services)) {}
 
@@ -226,7 +204,7 @@ class FakeServices final : public ComObject<FakeServices, IWbemServices, IClient
     ClearOut(callResult);
     ClearOut(outParams);
     return Guard([&] {
-      const ComRef<FakeClassObject> in = Unwrap<FakeClassObject>(inParams);
+      const ComPtr<FakeClassObject> in = Unwrap<FakeClassObject>(inParams);
       const std::unique_ptr<wlan_power::WmiValue> pathValue =
           path != nullptr ? sim::MakeSimTextValue(std::wstring_view(path, SysStringLen(path)))
                           : std::make_unique<NoPath>();
@@ -237,67 +215,6 @@ class FakeServices final : public ComObject<FakeServices, IWbemServices, IClient
       if (outParams == nullptr) return S_OK;
       return GiveOut(Make<FakeClassObject>(std::move(out)), outParams);
     });
-  }
-
-  HRESULT STDMETHODCALLTYPE OpenNamespace(const BSTR, LONG, IWbemContext*, IWbemServices**,
-                                          IWbemCallResult**) override {
-    return kNotSupported;
-  }
-  HRESULT STDMETHODCALLTYPE CancelAsyncCall(IWbemObjectSink*) override { return kNotSupported; }
-  HRESULT STDMETHODCALLTYPE QueryObjectSink(LONG, IWbemObjectSink**) override { return kNotSupported; }
-  HRESULT STDMETHODCALLTYPE GetObjectAsync(const BSTR, LONG, IWbemContext*, IWbemObjectSink*) override {
-    return kNotSupported;
-  }
-  HRESULT STDMETHODCALLTYPE PutClass(IWbemClassObject*, LONG, IWbemContext*, IWbemCallResult**) override {
-    return kNotSupported;
-  }
-  HRESULT STDMETHODCALLTYPE PutClassAsync(IWbemClassObject*, LONG, IWbemContext*, IWbemObjectSink*) override {
-    return kNotSupported;
-  }
-  HRESULT STDMETHODCALLTYPE DeleteClass(const BSTR, LONG, IWbemContext*, IWbemCallResult**) override {
-    return kNotSupported;
-  }
-  HRESULT STDMETHODCALLTYPE DeleteClassAsync(const BSTR, LONG, IWbemContext*, IWbemObjectSink*) override {
-    return kNotSupported;
-  }
-  HRESULT STDMETHODCALLTYPE CreateClassEnum(const BSTR, LONG, IWbemContext*, IEnumWbemClassObject**) override {
-    return kNotSupported;
-  }
-  HRESULT STDMETHODCALLTYPE CreateClassEnumAsync(const BSTR, LONG, IWbemContext*, IWbemObjectSink*) override {
-    return kNotSupported;
-  }
-  HRESULT STDMETHODCALLTYPE PutInstance(IWbemClassObject*, LONG, IWbemContext*, IWbemCallResult**) override {
-    return kNotSupported;
-  }
-  HRESULT STDMETHODCALLTYPE PutInstanceAsync(IWbemClassObject*, LONG, IWbemContext*, IWbemObjectSink*) override {
-    return kNotSupported;
-  }
-  HRESULT STDMETHODCALLTYPE DeleteInstance(const BSTR, LONG, IWbemContext*, IWbemCallResult**) override {
-    return kNotSupported;
-  }
-  HRESULT STDMETHODCALLTYPE DeleteInstanceAsync(const BSTR, LONG, IWbemContext*, IWbemObjectSink*) override {
-    return kNotSupported;
-  }
-  HRESULT STDMETHODCALLTYPE CreateInstanceEnum(const BSTR, LONG, IWbemContext*, IEnumWbemClassObject**) override {
-    return kNotSupported;
-  }
-  HRESULT STDMETHODCALLTYPE CreateInstanceEnumAsync(const BSTR, LONG, IWbemContext*, IWbemObjectSink*) override {
-    return kNotSupported;
-  }
-  HRESULT STDMETHODCALLTYPE ExecQueryAsync(const BSTR, const BSTR, LONG, IWbemContext*, IWbemObjectSink*) override {
-    return kNotSupported;
-  }
-  HRESULT STDMETHODCALLTYPE ExecNotificationQuery(const BSTR, const BSTR, LONG, IWbemContext*,
-                                                  IEnumWbemClassObject**) override {
-    return kNotSupported;
-  }
-  HRESULT STDMETHODCALLTYPE ExecNotificationQueryAsync(const BSTR, const BSTR, LONG, IWbemContext*,
-                                                       IWbemObjectSink*) override {
-    return kNotSupported;
-  }
-  HRESULT STDMETHODCALLTYPE ExecMethodAsync(const BSTR, const BSTR, LONG, IWbemContext*, IWbemClassObject*,
-                                            IWbemObjectSink*) override {
-    return kNotSupported;
   }
 
  private:

@@ -1,6 +1,6 @@
 #include "capture_error.h"
 
-#include "capture_owners.h"
+#include "platform/windows/support/owners.h"
 
 namespace korvi::capture {
 

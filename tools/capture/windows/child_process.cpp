@@ -15,13 +15,13 @@ void MakeInheritable(HANDLE handle) {
 
 // A job that ends the child with the capture. Without job support the child just runs
 // unattached, which only matters if the capture dies first.
-UniqueHandle KillOnCloseJob() {
-  UniqueHandle job(CreateJobObjectW(nullptr, nullptr));
+windows::UniqueHandle KillOnCloseJob() {
+  windows::UniqueHandle job(CreateJobObjectW(nullptr, nullptr));
   if (!job) return job;
   JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
   limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
   if (!SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
-    return UniqueHandle();
+    return windows::UniqueHandle();
   }
   return job;
 }
@@ -63,7 +63,7 @@ ChildProcess::ChildProcess(const std::vector<std::wstring>& arguments) : name_(U
 
   // The pipe's write end goes to the child alone: ours is closed once it has started, so the
   // read end sees the end of the stream when the child's output closes.
-  UniqueHandle writeEnd;
+  windows::UniqueHandle writeEnd;
   {
     SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
     HANDLE read = nullptr;

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "capture_owners.h"
+#include "platform/windows/support/owners.h"
 
 namespace korvi::capture {
 
@@ -35,10 +35,10 @@ class ChildProcess {
 
  private:
   std::string name_;
-  UniqueHandle job_;
-  UniqueHandle output_;
-  UniqueHandle process_;
-  UniqueHandle thread_;
+  windows::UniqueHandle job_;
+  windows::UniqueHandle output_;
+  windows::UniqueHandle process_;
+  windows::UniqueHandle thread_;
   DWORD id_ = 0;
 };
 

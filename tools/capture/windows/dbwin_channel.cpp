@@ -17,8 +17,8 @@ constexpr DWORD kOwnershipWaitMs = 240'000;
 // reader before us keeps them alive while it waits (up to 10 s) for a buffer nobody hands
 // out. Taking them over is right: that writer then delivers to us, and as its process is not
 // our child its message is counted and dropped.
-UniqueHandle CreateNamedEvent(const wchar_t* name) {
-  UniqueHandle event(CreateEventW(nullptr, FALSE, FALSE, name));
+windows::UniqueHandle CreateNamedEvent(const wchar_t* name) {
+  windows::UniqueHandle event(CreateEventW(nullptr, FALSE, FALSE, name));
   if (!event) throw CaptureError(LastErrorText("cannot create the event " + Utf8FromWide(name)));
   return event;
 }
@@ -26,7 +26,7 @@ UniqueHandle CreateNamedEvent(const wchar_t* name) {
 }  // namespace
 
 DbwinChannel::DbwinChannel() {
-  UniqueHandle mutex(CreateMutexW(nullptr, FALSE, kOwnershipMutex));
+  windows::UniqueHandle mutex(CreateMutexW(nullptr, FALSE, kOwnershipMutex));
   if (!mutex) throw CaptureError(LastErrorText("cannot create the capture's mutex"));
   const DWORD waited = WaitForSingleObject(mutex.get(), kOwnershipWaitMs);
   if (waited == WAIT_TIMEOUT) {

@@ -11,7 +11,7 @@
 #include <cstddef>
 #include <string>
 
-#include "capture_owners.h"
+#include "platform/windows/support/owners.h"
 
 namespace korvi::capture {
 
@@ -42,11 +42,11 @@ class DbwinChannel {
   DebugMessage Take() const;
 
  private:
-  HeldMutex ownership_;  // our own mutex, held for the channel's life and released last
-  UniqueHandle bufferReady_;
-  UniqueHandle dataReady_;
-  UniqueHandle section_;
-  MappedView view_;
+  windows::HeldMutex ownership_;  // our own mutex, held for the channel's life and released last
+  windows::UniqueHandle bufferReady_;
+  windows::UniqueHandle dataReady_;
+  windows::UniqueHandle section_;
+  windows::MappedView view_;
 };
 
 }  // namespace korvi::capture

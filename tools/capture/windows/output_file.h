@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "capture_owners.h"
+#include "platform/windows/support/owners.h"
 
 namespace korvi::capture {
 
@@ -29,7 +29,7 @@ class OutputFile {
  private:
   std::string role_;
   std::string path_;
-  UniqueHandle file_;
+  windows::UniqueHandle file_;
   std::optional<std::string> failure_;
 };
 

@@ -1,25 +1,27 @@
 // The one RAII owner of platform objects: holds one value of a kind and gives it back to the
-// platform (Release, WindowsDeleteString, SysFreeString, VariantClear, CloseHandle, ...) when
-// it goes out of scope, on every path. Each kind is a traits struct and a one-line alias.
+// platform (Release, WindowsDeleteString, SysFreeString, VariantClear, CloseHandle, the seam's
+// CloseEvent, ...) when it goes out of scope, on every path. Each kind is a traits struct and a
+// one-line alias. Plain C++, so that the portable logic's event owner is one of its aliases too.
 //
 // put() hands the empty slot to a platform call that fills an out-parameter; whatever the
 // owner held before is given back first, so a slot can never be overwritten while it holds.
 //
-// A kind whose traits name a `kLive` kind is counted in LiveObjects while an owner holds a
-// value of it: from the moment the owner takes it (the constructor, Reset, or the end of the
-// call that filled put()'s slot) to the moment it gives it back (Free) or hands it on
-// (Release). A move hands the value over uncounted.
+// A kind whose traits have `Count` is told +1 while an owner comes to hold a value of it (the
+// constructor, Reset, a copy, or the end of the call that filled put()'s slot) and -1 when it
+// gives it back (Free) or hands it on (Release). A move hands the value over uncounted.
+//
+// A kind whose traits have `AddRef` (a reference-counted object) may be copied: the copy takes
+// a reference of its own. Every other kind is move-only.
 #pragma once
 
 #include <type_traits>
 #include <utility>
 
-#include "platform/windows/live_objects.h"
-
-namespace korvi::windows {
+namespace korvi::os {
 
 // Traits: `Value`, `static Value Empty() noexcept`, `static bool Holds(const Value&) noexcept`,
-// `static void Free(Value&) noexcept`; optionally `static constexpr LiveKind kLive`.
+// `static void Free(Value&) noexcept`; optionally `static void Count(int step) noexcept` and
+// `static void AddRef(Value) noexcept`.
 template <class Traits>
 class Owner {
  public:
@@ -46,8 +48,20 @@ class Owner {
   Owner() noexcept : value_(Traits::Empty()) {}
   // Takes over a value that the caller owns.
   explicit Owner(Value value) noexcept : value_(value) { Taken(); }
-  Owner(const Owner&) = delete;
-  Owner& operator=(const Owner&) = delete;
+  // A reference of its own to what `other` holds.
+  Owner(const Owner& other) noexcept
+    requires requires(Value value) { Traits::AddRef(value); }
+      : value_(other.value_) {
+    if (Traits::Holds(value_)) Traits::AddRef(value_);
+    Taken();
+  }
+  Owner& operator=(const Owner& other) noexcept
+    requires requires(Value value) { Traits::AddRef(value); }
+  {
+    Owner copy(other);
+    std::swap(value_, copy.value_);
+    return *this;
+  }
   Owner(Owner&& other) noexcept : value_(other.HandOver()) {}
   Owner& operator=(Owner&& other) noexcept {
     if (this != &other) {
@@ -92,7 +106,7 @@ class Owner {
     }
   }
 
-  // Hands the value to the caller, who then owns it.
+  // Hands the value to the caller, who then owns it (an out-parameter, say).
   [[nodiscard]] Value Release() noexcept {
     if (Traits::Holds(value_)) Count(-1);
     return HandOver();
@@ -100,13 +114,7 @@ class Owner {
 
  private:
   static void Count(int step) noexcept {
-    if constexpr (requires { Traits::kLive; }) {
-      if (step > 0) {
-        LiveObjects::Add(Traits::kLive);
-      } else {
-        LiveObjects::Remove(Traits::kLive);
-      }
-    }
+    if constexpr (requires { Traits::Count(step); }) Traits::Count(step);
   }
   // Counts the value just taken, if it is one.
   void Taken() noexcept {
@@ -122,4 +130,4 @@ class Owner {
   Value value_;
 };
 
-}  // namespace korvi::windows
+}  // namespace korvi::os
