@@ -4,8 +4,8 @@
 #include <string>
 #include <utility>
 
-#include "platform/sim/apartments.h"
-#include "platform/sim/scenario.h"
+#include "platform/sim/models/apartments.h"
+#include "platform/sim/scenario/scenario.h"
 
 namespace korvi::bench {
 

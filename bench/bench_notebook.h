@@ -11,11 +11,11 @@
 #include <thread>
 
 #include "bench_modem.h"
-#include "platform/sim/debug_sink.h"
-#include "platform/sim/fault_table.h"
-#include "platform/sim/scheduler.h"
-#include "platform/sim/sim_os.h"
-#include "platform/sim/sim_wmi.h"
+#include "platform/sim/files/debug_sink.h"
+#include "platform/sim/models/sim_os.h"
+#include "platform/sim/models/sim_wmi.h"
+#include "platform/sim/scenario/fault_table.h"
+#include "platform/sim/scheduler/scheduler.h"
 #include "timed_wmi.h"
 #include "watched_os.h"
 

@@ -19,7 +19,7 @@
 #include "controller/messages.h"
 #include "os/os_platform.h"
 #include "os/text_encoding.h"
-#include "platform/sim/debug_sink.h"
+#include "platform/sim/files/debug_sink.h"
 #include "utf8.h"
 
 namespace {

@@ -12,10 +12,10 @@
 #include "cellular/init_sar.h"
 #include "cellular/radio_state.h"
 #include "cellular/tx_status_monitor.h"
-#include "platform/sim/apartments.h"
-#include "platform/sim/object_count.h"
-#include "platform/sim/sim_modem.h"
-#include "platform/sim/sim_os.h"
+#include "platform/sim/models/apartments.h"
+#include "platform/sim/models/object_count.h"
+#include "platform/sim/models/sim_modem.h"
+#include "platform/sim/models/sim_os.h"
 #include "support/recording_os.h"
 
 namespace korvi {

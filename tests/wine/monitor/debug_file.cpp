@@ -1,7 +1,7 @@
 #include "debug_file.h"
 
 #include "monitor_error.h"
-#include "platform/sim/debug_sink.h"
+#include "platform/sim/files/debug_sink.h"
 
 namespace korvi::monitor {
 namespace {

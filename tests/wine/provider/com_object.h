@@ -22,7 +22,7 @@
 
 #include "cellular/platform_error.h"
 #include "owned.h"
-#include "platform/sim/object_count.h"
+#include "platform/sim/models/object_count.h"
 
 namespace korvi::fake {
 

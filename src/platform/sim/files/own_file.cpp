@@ -1,4 +1,4 @@
-#include "platform/sim/own_file.h"
+#include "platform/sim/files/own_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

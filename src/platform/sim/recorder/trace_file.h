@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/sim/trace_record.h"
-#include "platform/sim/write_failure.h"
+#include "platform/sim/files/write_failure.h"
+#include "platform/sim/recorder/trace_record.h"
 
 namespace korvi::sim {
 

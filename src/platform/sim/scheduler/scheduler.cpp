@@ -1,4 +1,4 @@
-#include "platform/sim/scheduler.h"
+#include "platform/sim/scheduler/scheduler.h"
 
 #include <algorithm>
 

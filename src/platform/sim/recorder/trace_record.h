@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "platform/sim/recorder/recorder.h"
+
 namespace korvi::sim {
 
 enum class TraceEvent {
@@ -17,12 +19,6 @@ enum class TraceEvent {
   kRadioOff,       // the cellular side went off; cause
   kRadioOn,        // the cellular side came back on
   kExit,           // the service returned; result (the exit code)
-};
-
-// Why the cellular side counts as off.
-enum class RadioOffCause {
-  kStatus,   // no SIM identifier and the device not ready
-  kRemoved,  // the modem is gone
 };
 
 struct TraceRecord {

@@ -1,9 +1,9 @@
-#include "platform/sim/write_failure.h"
+#include "platform/sim/files/write_failure.h"
 
 #include <cstring>
 #include <ostream>
 
-#include "platform/sim/shown_input.h"
+#include "platform/sim/files/shown_input.h"
 
 namespace korvi::sim {
 

@@ -6,10 +6,10 @@
 #include <cerrno>
 #include <stdexcept>
 
-#include "platform/sim/debug_sink.h"
-#include "platform/sim/own_file.h"
-#include "platform/sim/shown_input.h"
-#include "platform/sim/write_failure.h"
+#include "platform/sim/files/debug_sink.h"
+#include "platform/sim/files/own_file.h"
+#include "platform/sim/files/shown_input.h"
+#include "platform/sim/files/write_failure.h"
 
 namespace korvi::sim {
 namespace {

@@ -1,13 +1,13 @@
 // The simulated notebook's kernel objects and output: events, completion signals and sleeps
 // on the scheduler's simulated time, standard output, and the debug sink. Each return of the
-// event wait is traced as a wake-up of the service's loop.
+// event wait is reported as a wake-up of the service's loop.
 #pragma once
 
 #include "os/os_platform.h"
-#include "platform/sim/debug_sink.h"
-#include "platform/sim/fault_table.h"
-#include "platform/sim/scheduler.h"
-#include "platform/sim/trace_log.h"
+#include "platform/sim/files/debug_sink.h"
+#include "platform/sim/recorder/recorder.h"
+#include "platform/sim/scenario/fault_table.h"
+#include "platform/sim/scheduler/scheduler.h"
 
 namespace korvi::sim {
 
@@ -30,8 +30,8 @@ class SchedulerCompletionSignal final : public os::CompletionSignal {
 
 class SimOs final : public os::OsPlatform {
  public:
-  SimOs(FaultTable& faults, Scheduler& scheduler, DebugSink& debug, TraceLog& trace = TraceLog::Discarding())
-      : faults_(faults), scheduler_(scheduler), debug_(debug), trace_(trace) {}
+  SimOs(FaultTable& faults, Scheduler& scheduler, DebugSink& debug, Recorder& recorder = Recorder::Nothing())
+      : faults_(faults), scheduler_(scheduler), debug_(debug), recorder_(recorder) {}
 
   os::EventHandle CreateAutoResetEvent() noexcept override;
   bool SetEvent(os::EventHandle event) noexcept override;
@@ -48,7 +48,7 @@ class SimOs final : public os::OsPlatform {
   FaultTable& faults_;
   Scheduler& scheduler_;
   DebugSink& debug_;
-  TraceLog& trace_;
+  Recorder& recorder_;
 };
 
 }  // namespace korvi::sim

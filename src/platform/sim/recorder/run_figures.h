@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/trace_record.h"
+#include "platform/sim/recorder/trace_record.h"
 
 namespace korvi::sim {
 

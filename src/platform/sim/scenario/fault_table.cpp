@@ -1,4 +1,4 @@
-#include "platform/sim/fault_table.h"
+#include "platform/sim/scenario/fault_table.h"
 
 #include <algorithm>
 #include <iterator>

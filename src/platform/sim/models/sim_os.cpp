@@ -1,4 +1,4 @@
-#include "platform/sim/sim_os.h"
+#include "platform/sim/models/sim_os.h"
 
 #include <cstdio>
 
@@ -45,7 +45,7 @@ std::uint32_t SimOs::WaitForEvent(os::EventHandle event) noexcept {
   }
   // Stamped on the main thread once the wait is over: the loop is running again, so no
   // notification can come between the wake-up and its record.
-  trace_.Wake(result);
+  recorder_.Wake(result);
   return result;
 }
 

@@ -1,4 +1,4 @@
-#include "platform/sim/run_figures.h"
+#include "platform/sim/recorder/run_figures.h"
 
 #include <algorithm>
 #include <cinttypes>

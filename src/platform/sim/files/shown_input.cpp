@@ -1,4 +1,4 @@
-#include "platform/sim/shown_input.h"
+#include "platform/sim/files/shown_input.h"
 
 #include <cstdio>
 #include <vector>

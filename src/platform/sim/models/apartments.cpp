@@ -1,4 +1,4 @@
-#include "platform/sim/apartments.h"
+#include "platform/sim/models/apartments.h"
 
 #include <atomic>
 

@@ -1,4 +1,4 @@
-#include "platform/sim/error_text.h"
+#include "platform/sim/models/error_text.h"
 
 namespace korvi::sim {
 

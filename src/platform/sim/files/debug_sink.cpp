@@ -1,4 +1,4 @@
-#include "platform/sim/debug_sink.h"
+#include "platform/sim/files/debug_sink.h"
 
 namespace korvi::sim {
 

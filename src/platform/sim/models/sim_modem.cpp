@@ -1,4 +1,4 @@
-#include "platform/sim/sim_modem.h"
+#include "platform/sim/models/sim_modem.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,9 +6,9 @@
 #include <optional>
 #include <utility>
 
-#include "platform/sim/apartments.h"
-#include "platform/sim/error_text.h"
-#include "platform/sim/object_count.h"
+#include "platform/sim/models/apartments.h"
+#include "platform/sim/models/error_text.h"
+#include "platform/sim/models/object_count.h"
 
 namespace korvi::sim {
 
@@ -22,8 +22,12 @@ constexpr std::int32_t kPointer = static_cast<std::int32_t>(0x80004003);
 }  // namespace
 
 struct SimModemPlatform::World : std::enable_shared_from_this<SimModemPlatform::World> {
-  World(const std::optional<ModemSpec>& spec, FaultTable& faultTable, Scheduler& clock, TraceLog& traceLog)
-      : present(spec.has_value()), modem(spec.value_or(ModemSpec{})), faults(faultTable), scheduler(clock), trace(traceLog) {
+  World(const std::optional<ModemSpec>& spec, FaultTable& faultTable, Scheduler& clock, Recorder& reportTo)
+      : present(spec.has_value()),
+        modem(spec.value_or(ModemSpec{})),
+        faults(faultTable),
+        scheduler(clock),
+        recorder(reportTo) {
     deviceStatus = modem.deviceStatus;
     simIccId = modem.simIccId;
   }
@@ -39,20 +43,20 @@ struct SimModemPlatform::World : std::enable_shared_from_this<SimModemPlatform::
 
   void Deliver(bool transmitting);
   void Transmission(std::int64_t atMs, bool transmitting);
-  // Traces the cellular side going off or on, if it did since the last look.
-  void TraceRadioChange();
+  // Reports the cellular side going off or on, if it did since the last look.
+  void ReportRadioChange();
 
   const bool present;
   const ModemSpec modem;
   FaultTable& faults;
   Scheduler& scheduler;
-  TraceLog& trace;
+  Recorder& recorder;
 
   mutable std::mutex mutex;
   std::int32_t deviceStatus;
   std::u16string simIccId;
   bool removed = false;
-  bool tracedOff = false;  // the radio state the trace last recorded
+  bool reportedOff = false;  // the radio state last reported to the recorder
   bool monitoring = false;
   bool transmitting = false;  // what the modem does
   bool reported = false;      // what it last reported
@@ -336,14 +340,14 @@ void World::Deliver(bool value) {
   for (const auto& handler : targets) {
     auto args = std::make_shared<SimEventArgs>(shared_from_this(), value);
     const std::int32_t result = handler->Invoke(from, args);
-    trace.Notification(value, result);
+    recorder.Notification(value, result);
     std::lock_guard lock(mutex);
     ++counts.notifications;
     if (result < 0) ++counts.handlerFailures;
   }
 }
 
-void World::TraceRadioChange() {
+void World::ReportRadioChange() {
   if (!present) return;  // no modem, no radio to go off
   bool changed = false;
   bool off = false;
@@ -354,14 +358,14 @@ void World::TraceRadioChange() {
     constexpr std::int32_t kDeviceReady = 1;
     gone = removed;
     off = removed || (simIccId.empty() && deviceStatus != kDeviceReady);
-    changed = off != tracedOff;
-    tracedOff = off;
+    changed = off != reportedOff;
+    reportedOff = off;
   }
   if (!changed) return;
   if (off) {
-    trace.RadioOff(gone ? RadioOffCause::kRemoved : RadioOffCause::kStatus);
+    recorder.RadioOff(gone ? RadioOffCause::kRemoved : RadioOffCause::kStatus);
   } else {
-    trace.RadioOn();
+    recorder.RadioOn();
   }
 }
 
@@ -371,8 +375,8 @@ void World::Transmission(std::int64_t atMs, bool value) {
     std::lock_guard lock(mutex);
     if (value == transmitting) return;
     transmitting = value;
-    // Traced before any notification the edge causes; the trace's lock is a leaf.
-    trace.Transmission(value, atMs);
+    // Reported before any notification the edge causes; the recorder's lock is a leaf.
+    recorder.Transmission(value, atMs);
     if (value) {
       ++stopGeneration;  // a start within the hysteresis cancels the pending end
       notifyStart = !reported;
@@ -395,13 +399,13 @@ void World::Transmission(std::int64_t atMs, bool value) {
 }
 
 SimModemPlatform::SimModemPlatform(const std::optional<ModemSpec>& modem, FaultTable& faults, Scheduler& scheduler,
-                                   TraceLog& trace)
-    : world_(std::make_shared<World>(modem, faults, scheduler, trace)) {}
+                                   Recorder& recorder)
+    : world_(std::make_shared<World>(modem, faults, scheduler, recorder)) {}
 
 SimModemPlatform::~SimModemPlatform() { Shutdown(); }
 
 void SimModemPlatform::Schedule(const std::vector<TimelineItem>& timeline) {
-  if (world_->present) world_->TraceRadioChange();
+  if (world_->present) world_->ReportRadioChange();
   for (const TimelineItem& item : timeline) {
     world_->scheduler.Post(item.atMs, [world = world_, item] {
       {
@@ -409,7 +413,7 @@ void SimModemPlatform::Schedule(const std::vector<TimelineItem>& timeline) {
         if (item.deviceStatus) world->deviceStatus = *item.deviceStatus;
         if (item.simIccId) world->simIccId = *item.simIccId;
       }
-      world->TraceRadioChange();
+      world->ReportRadioChange();
       if (item.transmitting) world->Transmission(item.atMs, *item.transmitting);
       if (item.notify) world->Deliver(*item.notify);
       if (item.modemRemoved) {
@@ -417,7 +421,7 @@ void SimModemPlatform::Schedule(const std::vector<TimelineItem>& timeline) {
           std::lock_guard lock(world->mutex);
           world->removed = true;
         }
-        world->TraceRadioChange();
+        world->ReportRadioChange();
       }
     });
   }

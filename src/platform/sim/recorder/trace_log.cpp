@@ -1,22 +1,16 @@
-#include "platform/sim/trace_log.h"
+#include "platform/sim/recorder/trace_log.h"
 
 #include <ostream>
 #include <utility>
 
 namespace korvi::sim {
 
-TraceLog::TraceLog(const Scheduler& clock, std::unique_ptr<TraceFile> file) : clock_(&clock), file_(std::move(file)) {}
-
-TraceLog& TraceLog::Discarding() noexcept {
-  static TraceLog discarding;
-  return discarding;
-}
+TraceLog::TraceLog(const Scheduler& clock, std::unique_ptr<TraceFile> file) : clock_(clock), file_(std::move(file)) {}
 
 void TraceLog::Record(TraceRecord record) noexcept {
-  if (clock_ == nullptr) return;
   std::lock_guard lock(mutex_);
   // Stamped under the lock: records reach the file and the figures in stamp order.
-  const Scheduler::Stamp stamp = clock_->Now();
+  const Scheduler::Stamp stamp = clock_.Now();
   record.simUs = stamp.simUs;
   record.wallUs = stamp.wallUs;
   try {

@@ -3,7 +3,7 @@
 // The modem honours the hysteresis as modems do: a start of transmission is reported at once,
 // an end only after the hysteresis has passed with no transmission. Notifications are
 // delivered on the scheduler's platform thread. After "removed" every modem call fails. The
-// trace gets each transmission edge, each notification handed to a handler, and each time
+// recorder hears of each transmission edge, each notification handed to a handler, and each time
 // the cellular side goes off or on again.
 #pragma once
 
@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "cellular/modem_platform.h"
-#include "platform/sim/fault_table.h"
-#include "platform/sim/scenario.h"
-#include "platform/sim/scheduler.h"
-#include "platform/sim/trace_log.h"
+#include "platform/sim/recorder/recorder.h"
+#include "platform/sim/scenario/fault_table.h"
+#include "platform/sim/scenario/scenario.h"
+#include "platform/sim/scheduler/scheduler.h"
 
 namespace korvi::sim {
 
@@ -24,11 +24,11 @@ class SimModemPlatform final : public cellular::ModemPlatform {
  public:
   // modem empty: the notebook has no mobile-broadband modem.
   SimModemPlatform(const std::optional<ModemSpec>& modem, FaultTable& faults, Scheduler& scheduler,
-                   TraceLog& trace = TraceLog::Discarding());
+                   Recorder& recorder = Recorder::Nothing());
   ~SimModemPlatform() override;
 
   // Queues the scenario's timeline on the scheduler; a radio that is off from the start is
-  // traced as going off now.
+  // reported as going off now.
   void Schedule(const std::vector<TimelineItem>& timeline);
   // Drops the handlers and every other reference the platform holds; called once the
   // scheduler has stopped.

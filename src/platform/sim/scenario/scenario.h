@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/fault_table.h"
+#include "platform/sim/scenario/fault_table.h"
 
 namespace korvi::sim {
 

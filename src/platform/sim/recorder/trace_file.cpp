@@ -1,4 +1,4 @@
-#include "platform/sim/trace_file.h"
+#include "platform/sim/recorder/trace_file.h"
 
 #include <unistd.h>
 
@@ -7,8 +7,8 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "platform/sim/own_file.h"
-#include "platform/sim/shown_input.h"
+#include "platform/sim/files/own_file.h"
+#include "platform/sim/files/shown_input.h"
 
 namespace korvi::sim {
 namespace {

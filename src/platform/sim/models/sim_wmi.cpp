@@ -1,4 +1,4 @@
-#include "platform/sim/sim_wmi.h"
+#include "platform/sim/models/sim_wmi.h"
 
 #include <array>
 #include <cstddef>
@@ -9,8 +9,8 @@
 #include <string_view>
 #include <utility>
 
-#include "platform/sim/apartments.h"
-#include "platform/sim/object_count.h"
+#include "platform/sim/models/apartments.h"
+#include "platform/sim/models/object_count.h"
 
 namespace korvi::sim {
 
@@ -23,12 +23,12 @@ using wlan_power::WmiText;
 using wlan_power::WmiValue;
 
 struct SimWmi::World {
-  World(FaultTable& faultTable, Scheduler& clock, FirmwareSpec spec, TraceLog& traceLog)
-      : faults(faultTable), scheduler(clock), trace(traceLog), firmware(spec) {}
+  World(FaultTable& faultTable, Scheduler& clock, FirmwareSpec spec, Recorder& reportTo)
+      : faults(faultTable), scheduler(clock), recorder(reportTo), firmware(spec) {}
 
   FaultTable& faults;
   Scheduler& scheduler;
-  TraceLog& trace;
+  Recorder& recorder;
   const FirmwareSpec firmware;
 
   mutable std::mutex mutex;
@@ -309,15 +309,15 @@ class SimServices final : public WbemServices, ComObject {
   HResult ExecMethod(const WmiValue& objectPath, const WmiText* method, const WbemClassObject* inParams,
                      std::unique_ptr<WbemClassObject>& outParams) noexcept override {
     outParams.reset();
-    // The state asked for is InECX, as far as the in-parameters carry it; the trace keeps it
+    // The state asked for is InECX, as far as the in-parameters carry it; the recorder hears it
     // for failed calls too, so a reduction that never happened stays visible.
     constexpr std::size_t kInEcx = 2;
     const auto* asked = dynamic_cast<const SimObject*>(inParams);
     const std::optional<std::uint32_t> wlanState =
         asked != nullptr && asked->kind() == Kind::kInParameters ? asked->inputs()[kInEcx] : std::nullopt;
-    world()->trace.FirmwareStart(wlanState);
+    world()->recorder.FirmwareStart(wlanState);
     const HResult result = Call(objectPath, method, inParams, outParams);
-    world()->trace.FirmwareEnd(wlanState, result);
+    world()->recorder.FirmwareEnd(wlanState, result);
     return result;
   }
 
@@ -372,8 +372,8 @@ class SimLocator final : public WbemLocator, ComObject {
 
 }  // namespace
 
-SimWmi::SimWmi(FaultTable& faults, Scheduler& scheduler, FirmwareSpec firmware, TraceLog& trace)
-    : world_(std::make_shared<World>(faults, scheduler, firmware, trace)) {}
+SimWmi::SimWmi(FaultTable& faults, Scheduler& scheduler, FirmwareSpec firmware, Recorder& recorder)
+    : world_(std::make_shared<World>(faults, scheduler, firmware, recorder)) {}
 
 SimWmi::~SimWmi() = default;
 

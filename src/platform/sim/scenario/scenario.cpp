@@ -1,6 +1,6 @@
 // Reads a scenario file into a Scenario. Strict on purpose: an unknown or repeated key, a
 // wrong type or a number out of range is an error, so a typo never quietly becomes a default.
-#include "platform/sim/scenario.h"
+#include "platform/sim/scenario/scenario.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,7 +13,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/sim/shown_input.h"
+#include "platform/sim/files/shown_input.h"
 
 namespace korvi::sim {
 namespace {

@@ -4,10 +4,10 @@
 // Every call first asks the fault table under its own name (SysAllocString, CoInitialize,
 // CoInitializeSecurity, CoCreateInstance, ConnectServer, CoSetProxyBlanket, ExecQuery, Next,
 // GetObject, GetMethod, SpawnInstance, Put, Get, ExecMethod); a fault makes it answer that code
-// and give no object. Apartments are those of platform/sim/apartments.h. Every object handed
-// out is a CountedObject. Object names and property names compare without regard to case, as
-// WMI compares them. Each ExecMethod call is traced when it reaches the firmware and when it
-// returns, with the WLAN state it asked for and its result.
+// and give no object. Apartments are those of models/apartments.h. Every object handed out is
+// a CountedObject. Object names and property names compare without regard to case, as WMI
+// compares them. Each ExecMethod call is reported to the recorder when it reaches the firmware
+// and when it returns, with the WLAN state it asked for and its result.
 #pragma once
 
 #include <cstdint>
@@ -17,10 +17,10 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/sim/fault_table.h"
-#include "platform/sim/scenario.h"
-#include "platform/sim/scheduler.h"
-#include "platform/sim/trace_log.h"
+#include "platform/sim/recorder/recorder.h"
+#include "platform/sim/scenario/fault_table.h"
+#include "platform/sim/scenario/scenario.h"
+#include "platform/sim/scheduler/scheduler.h"
 #include "wlan_power/wmi_service.h"
 
 namespace korvi::sim {
@@ -50,7 +50,7 @@ struct FirmwareCall {
 
 class SimWmi final : public wlan_power::WmiPlatform {
  public:
-  SimWmi(FaultTable& faults, Scheduler& scheduler, FirmwareSpec firmware, TraceLog& trace = TraceLog::Discarding());
+  SimWmi(FaultTable& faults, Scheduler& scheduler, FirmwareSpec firmware, Recorder& recorder = Recorder::Nothing());
   ~SimWmi() override;
   SimWmi(const SimWmi&) = delete;
   SimWmi& operator=(const SimWmi&) = delete;

@@ -1,13 +1,13 @@
-#include "platform/sim/scenario_file.h"
+#include "platform/sim/scenario/scenario_file.h"
 
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
-#include "platform/sim/own_file.h"
-#include "platform/sim/scenario.h"
-#include "platform/sim/shown_input.h"
+#include "platform/sim/files/own_file.h"
+#include "platform/sim/files/shown_input.h"
+#include "platform/sim/scenario/scenario.h"
 
 namespace korvi::sim {
 namespace {
