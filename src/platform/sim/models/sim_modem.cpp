@@ -41,7 +41,8 @@ struct SimModemPlatform::World : std::enable_shared_from_this<SimModemPlatform::
     }
   }
 
-  void Deliver(bool transmitting);
+  // False when nothing was delivered (monitoring not running, or the modem gone).
+  bool Deliver(bool transmitting);
   void Transmission(std::int64_t atMs, bool transmitting);
   // Reports the cellular side going off or on, if it did since the last look.
   void ReportRadioChange();
@@ -328,12 +329,12 @@ class SimModem final : public cellular::Modem, CountedObject {
 
 }  // namespace
 
-void World::Deliver(bool value) {
+bool World::Deliver(bool value) {
   std::vector<std::shared_ptr<cellular::TransmissionStateChangedHandler>> targets;
   std::shared_ptr<cellular::SarManager> from;
   {
     std::lock_guard lock(mutex);
-    if (!monitoring || removed) return;
+    if (!monitoring || removed) return false;
     targets = handlers;
     from = sender.lock();
   }
@@ -345,6 +346,7 @@ void World::Deliver(bool value) {
     ++counts.notifications;
     if (result < 0) ++counts.handlerFailures;
   }
+  return true;
 }
 
 void World::ReportRadioChange() {
@@ -431,6 +433,13 @@ void SimModemPlatform::Shutdown() {
   std::lock_guard lock(world_->mutex);
   world_->handlers.clear();
   world_->monitoring = false;
+}
+
+bool SimModemPlatform::DeliverNow(bool transmitting) { return world_->Deliver(transmitting); }
+
+bool SimModemPlatform::Monitoring() const {
+  std::lock_guard lock(world_->mutex);
+  return world_->monitoring;
 }
 
 SimModemPlatform::Counts SimModemPlatform::counts() const {

@@ -34,6 +34,14 @@ class SimModemPlatform final : public cellular::ModemPlatform {
   // scheduler has stopped.
   void Shutdown();
 
+  // Delivers one notification now, on the calling thread, to every handler, as the platform
+  // thread delivers a timeline's raw notification: for a host that raises changes itself, at
+  // the moment it chooses and as fast as one thread can (the benchmarks). Answers false when
+  // nothing was delivered: monitoring is not running, or the modem is gone.
+  bool DeliverNow(bool transmitting);
+  // Whether the service has started transmission-state monitoring and not stopped it.
+  bool Monitoring() const;
+
   struct Counts {
     std::int64_t notifications = 0;    // handler calls
     std::int64_t handlerFailures = 0;  // handler calls that returned a failure
