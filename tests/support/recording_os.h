@@ -1,5 +1,6 @@
-// An OS platform for unit tests: records the console and the debug channel in the order of
-// the writes, and gives events that behave as auto-reset events do.
+// The tests' fake of the OS seam (unit tests and fuzz harnesses): records the console and the
+// debug channel in the order of the writes, and gives events that behave as auto-reset events
+// do.
 #pragma once
 
 #include <condition_variable>
@@ -93,6 +94,7 @@ class RecordingOs : public os::OsPlatform {
   void WriteDebugOutput(const std::wstring& message) noexcept override {
     std::lock_guard lock(mutex_);
     writes_.push_back({true, std::string(message.begin(), message.end())});
+    debugMessages_.push_back(message);
   }
   void WriteConsole(std::string_view text) noexcept override {
     std::lock_guard lock(mutex_);
@@ -135,6 +137,11 @@ class RecordingOs : public os::OsPlatform {
       if (w.debug) all.push_back(w.text);
     return all;
   }
+  // The debug messages whole, every wide character as it came.
+  std::vector<std::wstring> DebugMessages() const {
+    std::lock_guard lock(mutex_);
+    return debugMessages_;
+  }
   std::vector<Write> Writes() const {
     std::lock_guard lock(mutex_);
     return writes_;
@@ -154,6 +161,7 @@ class RecordingOs : public os::OsPlatform {
   std::map<std::uintptr_t, bool> events_;
   std::uintptr_t next_ = 1;
   std::vector<Write> writes_;
+  std::vector<std::wstring> debugMessages_;
   std::vector<std::uint32_t> sleeps_;
   int closed_ = 0;
 };
