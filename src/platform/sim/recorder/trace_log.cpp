@@ -21,70 +21,34 @@ void TraceLog::Record(TraceRecord record) noexcept {
   }
 }
 
-void TraceLog::Run(double speed) noexcept {
-  TraceRecord record;
-  record.event = TraceEvent::kRun;
-  record.speed = speed;
-  Record(record);
-}
+// Each report is one record; the stamps are set when it is made.
+void TraceLog::Run(double speed) noexcept { Record({.event = TraceEvent::kRun, .speed = speed}); }
 
 void TraceLog::Transmission(bool transmitting, std::int64_t scenarioMs) noexcept {
-  TraceRecord record;
-  record.event = TraceEvent::kTransmission;
-  record.transmitting = transmitting;
-  record.scenarioMs = scenarioMs;
-  Record(record);
+  Record({.event = TraceEvent::kTransmission, .transmitting = transmitting, .scenarioMs = scenarioMs});
 }
 
 void TraceLog::Notification(bool transmitting, std::int32_t handlerResult) noexcept {
-  TraceRecord record;
-  record.event = TraceEvent::kNotification;
-  record.transmitting = transmitting;
-  record.result = handlerResult;
-  Record(record);
+  Record({.event = TraceEvent::kNotification, .transmitting = transmitting, .result = handlerResult});
 }
 
 void TraceLog::Wake(std::uint32_t waitResult) noexcept {
-  TraceRecord record;
-  record.event = TraceEvent::kWake;
-  record.result = static_cast<std::int32_t>(waitResult);
-  Record(record);
+  Record({.event = TraceEvent::kWake, .result = static_cast<std::int32_t>(waitResult)});
 }
 
 void TraceLog::FirmwareStart(std::optional<std::uint32_t> wlanState) noexcept {
-  TraceRecord record;
-  record.event = TraceEvent::kFirmwareStart;
-  record.wlanState = wlanState;
-  Record(record);
+  Record({.event = TraceEvent::kFirmwareStart, .wlanState = wlanState});
 }
 
 void TraceLog::FirmwareEnd(std::optional<std::uint32_t> wlanState, std::int32_t result) noexcept {
-  TraceRecord record;
-  record.event = TraceEvent::kFirmwareEnd;
-  record.wlanState = wlanState;
-  record.result = result;
-  Record(record);
+  Record({.event = TraceEvent::kFirmwareEnd, .result = result, .wlanState = wlanState});
 }
 
-void TraceLog::RadioOff(RadioOffCause cause) noexcept {
-  TraceRecord record;
-  record.event = TraceEvent::kRadioOff;
-  record.cause = cause;
-  Record(record);
-}
+void TraceLog::RadioOff(RadioOffCause cause) noexcept { Record({.event = TraceEvent::kRadioOff, .cause = cause}); }
 
-void TraceLog::RadioOn() noexcept {
-  TraceRecord record;
-  record.event = TraceEvent::kRadioOn;
-  Record(record);
-}
+void TraceLog::RadioOn() noexcept { Record({.event = TraceEvent::kRadioOn}); }
 
-void TraceLog::Exit(int code) noexcept {
-  TraceRecord record;
-  record.event = TraceEvent::kExit;
-  record.result = code;
-  Record(record);
-}
+void TraceLog::Exit(int code) noexcept { Record({.event = TraceEvent::kExit, .result = code}); }
 
 void TraceLog::WriteSummary(std::ostream& out) const {
   std::lock_guard lock(mutex_);

@@ -32,7 +32,7 @@ struct TraceRecord {
   std::int32_t result = 0;
   // InECX of the call's in-parameters, the WLAN state asked for (1 normal, 2 reduced); empty
   // when the call carried none.
-  std::optional<std::uint32_t> wlanState;
+  std::optional<std::uint32_t> wlanState = std::nullopt;
   RadioOffCause cause = RadioOffCause::kStatus;
   double speed = 1.0;
 };
