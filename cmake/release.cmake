@@ -1,35 +1,41 @@
 # The release of the Windows build: `cpack` in the mingw build tree makes
-#   korvi-sar-<version>-win64.zip        korvi-sar.exe (stripped), deploy/korvi-sar.task.xml,
-#                                        docs/deploying.md, README.md, LICENSE
-#   korvi-sar-<version>-win64-debug.zip  korvi-sar.exe.debug, the debug information that the
-#                                        stripped exe names in its .gnu_debuglink
+#   korvi-sar-<version>-win64.zip        korvi-sar.exe and korvi-capture.exe (stripped),
+#                                        deploy/korvi-sar.task.xml, docs/deploying.md,
+#                                        docs/field-capture.md, README.md, LICENSE
+#   korvi-sar-<version>-win64-debug.zip  korvi-sar.exe.debug and korvi-capture.exe.debug, the
+#                                        debug information each stripped exe names in its
+#                                        .gnu_debuglink
 # The notebook gets only the first; the second stays with us, for reading crash dumps.
 
 # The service's own code carries debug information (GCC's -g changes no generated code), so
 # that the separate file has something to hold; the shipped exe loses it when stripped.
-foreach(target korvi_logic korvi_windows korvi_sar_objects)
+foreach(target korvi_logic korvi_windows korvi_sar_objects korvi_capture_parsing korvi-capture)
   target_compile_options(${target} PRIVATE -g)
 endforeach()
 
 set(release_dir ${PROJECT_BINARY_DIR}/release)
 file(MAKE_DIRECTORY ${release_dir})
-add_custom_command(
-  OUTPUT ${release_dir}/korvi-sar.exe ${release_dir}/korvi-sar.exe.debug
-  COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:korvi-sar> ${release_dir}/korvi-sar.exe.debug
-  # Run in the release folder, so that the link names the file alone, as it will lie beside
-  # the exe or in a symbol store.
-  COMMAND ${CMAKE_OBJCOPY} --strip-all --add-gnu-debuglink=korvi-sar.exe.debug $<TARGET_FILE:korvi-sar>
-          ${release_dir}/korvi-sar.exe
-  WORKING_DIRECTORY ${release_dir}
-  DEPENDS korvi-sar
-  COMMENT "Release: korvi-sar.exe stripped, its debug information in korvi-sar.exe.debug")
-add_custom_target(korvi_release_exe ALL DEPENDS ${release_dir}/korvi-sar.exe ${release_dir}/korvi-sar.exe.debug)
+set(release_outputs)
+foreach(program korvi-sar korvi-capture)
+  add_custom_command(
+    OUTPUT ${release_dir}/${program}.exe ${release_dir}/${program}.exe.debug
+    COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:${program}> ${release_dir}/${program}.exe.debug
+    # Run in the release folder, so that the link names the file alone, as it will lie beside
+    # the exe or in a symbol store.
+    COMMAND ${CMAKE_OBJCOPY} --strip-all --add-gnu-debuglink=${program}.exe.debug $<TARGET_FILE:${program}>
+            ${release_dir}/${program}.exe
+    WORKING_DIRECTORY ${release_dir}
+    DEPENDS ${program}
+    COMMENT "Release: ${program}.exe stripped, its debug information in ${program}.exe.debug")
+  list(APPEND release_outputs ${release_dir}/${program}.exe ${release_dir}/${program}.exe.debug)
+  install(PROGRAMS ${release_dir}/${program}.exe DESTINATION . COMPONENT service)
+  install(FILES ${release_dir}/${program}.exe.debug DESTINATION . COMPONENT debug)
+endforeach()
+add_custom_target(korvi_release_exe ALL DEPENDS ${release_outputs})
 
-install(PROGRAMS ${release_dir}/korvi-sar.exe DESTINATION . COMPONENT service)
 install(FILES README.md LICENSE DESTINATION . COMPONENT service)
 install(FILES deploy/korvi-sar.task.xml DESTINATION deploy COMPONENT service)
-install(FILES docs/deploying.md DESTINATION docs COMPONENT service)
-install(FILES ${release_dir}/korvi-sar.exe.debug DESTINATION . COMPONENT debug)
+install(FILES docs/deploying.md docs/field-capture.md DESTINATION docs COMPONENT service)
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME korvi-sar)

@@ -1,6 +1,6 @@
 // Any bytes as the text of a scenario file. The reader either gives a scenario whose every
-// value lies within the bounds the README documents, or throws a ScenarioError whose text is
-// one line that starts with the file's name. Nothing else may escape, nothing may be read out
+// value lies within the bounds that docs/scenarios.md documents, or throws a ScenarioError
+// whose text is one line that starts with the file's name. Nothing else may escape, nothing may be read out
 // of bounds.
 #include <cmath>
 #include <cstddef>

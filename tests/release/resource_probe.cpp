@@ -2,7 +2,8 @@
 // calls, as Explorer's properties page and the loader do, and checks them against what the
 // build put in. Usage:
 //   resource_probe PROGRAM.exe VERSION DESCRIPTION
-// VERSION is the project's three-part version. Prints one line per wrong or missing piece
+// VERSION is the project's three-part version; OriginalFilename must be PROGRAM's own file
+// name (korvi-sar.exe, korvi-capture.exe). Prints one line per wrong or missing piece
 // and ends with 1 if there was one, 0 otherwise (2 for bad usage).
 #include <windows.h>
 
@@ -93,7 +94,7 @@ void CheckVersionResource(const std::wstring& program, const std::wstring& versi
   CheckString(block, L"ProductName", L"korvi-sar");
   CheckString(block, L"FileDescription", description);
   CheckString(block, L"LegalCopyright", L"Licensed under the Apache License, Version 2.0");
-  CheckString(block, L"OriginalFilename", L"korvi-sar.exe");
+  CheckString(block, L"OriginalFilename", program.substr(program.find_last_of(L"\\/") + 1));
 }
 
 // The manifest the loader reads (resource 1 of type RT_MANIFEST, 24), as text.

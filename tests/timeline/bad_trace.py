@@ -12,6 +12,8 @@ import sys
 RUN = '{"t_sim_us":0,"t_wall_us":0,"event":"run","speed":5,"version":1}'
 TX = '{"t_sim_us":10,"t_wall_us":2,"event":"tx","transmitting":true,"scenario_ms":0}'
 EXIT = '{"t_sim_us":20,"t_wall_us":4,"event":"exit","code":0}'
+CAPTURE_RUN = '{"t_sim_us":0,"event":"run","source":"capture","version":1}'
+CAPTURE_EVENTS = "run, notify, firmware_start, firmware_end, radio_off, exit"
 
 # name, file content (bytes), the stderr line expected after "korvi-timeline: <file>"
 CASES = [
@@ -44,6 +46,30 @@ CASES = [
     ("blank_line", (RUN + "\n\n" + EXIT + "\n").encode(), ":2: empty line"),
     ("not_utf8", (RUN + "\n").encode() + b'{"t_sim_us":5,"event":"\xff"}\n', ":2: not valid UTF-8"),
     ("deeply_nested", (RUN + "\n" + "[" * 200000 + "]" * 200000 + "\n").encode(), ":2: not valid JSON: too deeply nested"),
+    # Only a capture's request that failed before ExecMethod ends without a result code.
+    ("null_result_simulated", (RUN + '\n{"t_sim_us":5,"t_wall_us":1,"event":"firmware_end","wlan_state":2,'
+                               '"result":null}\n').encode(),
+     ':2: result: expected a result code "0x" and 8 hex digits, got null'),
+    # A capture holds only what a console can tell; anything more is a misread, not a picture.
+    ("capture_with_tx", (CAPTURE_RUN + "\n" + '{"t_sim_us":10,"event":"tx","transmitting":true,"scenario_ms":0}\n').encode(),
+     f":2: event: a capture of a real run has no tx records; expected one of {CAPTURE_EVENTS}"),
+    ("capture_with_wake", (CAPTURE_RUN + "\n" + '{"t_sim_us":10,"event":"wake","result":"0x00000000"}\n').encode(),
+     f":2: event: a capture of a real run has no wake records; expected one of {CAPTURE_EVENTS}"),
+    ("capture_notify_state", (CAPTURE_RUN + "\n" + '{"t_sim_us":10,"event":"notify","transmitting":true}\n').encode(),
+     ":2: transmitting: unknown key for a notify record of a capture"),
+    ("capture_speed", b'{"t_sim_us":0,"event":"run","source":"capture","version":1,"speed":5}\n',
+     ":1: speed: unknown key for a run record of a capture"),
+    ("capture_other_source", b'{"t_sim_us":0,"event":"run","source":"sim","version":1}\n',
+     ':1: source: expected "capture", got "sim"'),
+    ("capture_bad_result", (CAPTURE_RUN + "\n" + '{"t_sim_us":10,"event":"firmware_end","wlan_state":2,'
+                            '"result":"failed"}\n').encode(),
+     ':2: result: expected a result code "0x" and 8 hex digits, or null, got "failed"'),
+    ("capture_bad_cause", (CAPTURE_RUN + "\n" + '{"t_sim_us":10,"event":"radio_off","cause":"gone"}\n').encode(),
+     ':2: cause: expected "status" or "removed", got "gone"'),
+    ("capture_back_in_time", (CAPTURE_RUN + "\n" + '{"t_sim_us":10,"event":"notify"}\n'
+                              '{"t_sim_us":9,"event":"notify"}\n').encode(),
+     ":3: t_sim_us goes back in time (9 after 10)"),
+    ("capture_no_stamp", (CAPTURE_RUN + "\n" + '{"event":"notify"}\n').encode(), ":2: t_sim_us: missing"),
 ]
 
 

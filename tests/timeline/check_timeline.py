@@ -5,8 +5,10 @@
 
 Runs korvi-sar over SCENARIO with a trace file, renders it with TOOL, and checks that the SVG
 is well-formed XML with every part in it: the five lanes, one mark per notification, wake-up,
-firmware call and burst that the run's own stderr counts, the WLAN power, exposure figures
-equal to the run's to the microsecond, a time axis in simulated ms and the legend.
+firmware call and burst that the run's own stderr counts, the WLAN power, exposure and
+reaction figures equal to the run's to the microsecond, a header that fits the picture, a
+title from the scenario's name, firmware calls that never merge into one bar and never share
+a colour with the WLAN power, a time axis in simulated ms and the legend.
 """
 
 import os
@@ -57,8 +59,8 @@ def main(binary, tool, scenario, work):
                KORVI_DEBUG_LOG=os.path.join(work, name + ".debug"))
     run = subprocess.run([binary], env=env, capture_output=True, text=True, timeout=120)
     check(run.returncode == 0, f"korvi-sar exited {run.returncode}")
-    rendered = subprocess.run([tool, trace, "-o", picture, "--title", name], capture_output=True, text=True,
-                              timeout=60)
+    rendered = subprocess.run([tool, trace, "-o", picture, "--scenario", scenario], capture_output=True,
+                              text=True, timeout=60)
     check(rendered.returncode == 0 and rendered.stderr == "",
           f"korvi-timeline exited {rendered.returncode}: {rendered.stderr.strip()}")
     if failures:
@@ -94,6 +96,41 @@ def main(binary, tool, scenario, work):
     if exposure:
         check(by_class(root, "rect", "exposure"), "exposure but no exposure window marked")
 
+    reaction = re.search(r"reaction latency \(transmission start to reduced WLAN power\): (\d+) measured, "
+                         r"median (-|\d+\.\d{3} ms), max (-|\d+\.\d{3} ms).*already reduced (\d+), "
+                         r"never reduced (\d+)", stderr)
+    check(reaction is not None, "stderr has no reaction latency line")
+    if reaction:
+        def us(figure):
+            return "" if figure == "-" else str(round(float(figure[:-3]) * 1000))
+        for attribute, wanted in (("data-reaction-measured", reaction.group(1)),
+                                  ("data-reaction-median-us", us(reaction.group(2))),
+                                  ("data-reaction-max-us", us(reaction.group(3))),
+                                  ("data-already-reduced", reaction.group(4)),
+                                  ("data-never-reduced", reaction.group(5))):
+            check(root.get(attribute) == wanted, f"picture's {attribute} {root.get(attribute)}, the run's {wanted}")
+        header = " ".join(e.text or "" for e in by_class(root, "text", "figures"))
+        check(f"reaction (transmission start to reduced WLAN power): {reaction.group(1)} measured" in header,
+              f"the header does not give the reaction figures: {header!r}")
+
+    # The header is never cut at the right edge: each line, at a generous width per character,
+    # ends inside the picture.
+    width = float(root.get("width"))
+    for element in by_class(root, "text", "figures") + by_class(root, "text", "title"):
+        right = float(element.get("x")) + len(element.text or "") * 0.62 * float(element.get("font-size"))
+        check(right <= width, f"header line passes the right edge ({right:.0f} > {width:.0f}): {element.text!r}")
+    titles = [e.text for e in by_class(root, "text", "title")]
+    check(titles == [f"Scenario {name}"], f"title {titles}, expected the scenario's name")
+
+    # Every firmware call is a bar of its own, with a gap before the next, even when calls
+    # follow back to back or come at one instant; and none has a WLAN power colour.
+    bars = sorted((float(e.get("x")), float(e.get("width"))) for e in by_class(root, "rect", "firmware"))
+    for (x0, w0), (x1, _) in zip(bars, bars[1:]):
+        check(x1 >= x0 + w0 + 1, f"firmware calls at x {x0:.2f} (width {w0:.2f}) and {x1:.2f} run into one bar")
+    call_fills = {e.get("fill") for e in by_class(root, "rect", "firmware")}
+    power_fills = {e.get("fill") for e in by_class(root, "rect", "wlan-normal") + by_class(root, "rect", "wlan-reduced")}
+    check(not call_fills & power_fills, f"firmware calls share colours {call_fills & power_fills} with the WLAN power")
+
     check("simulated time (ms)" in texts, "no axis label in simulated ms")
 
     # Whatever the title holds, the document stays well-formed.
@@ -105,8 +142,15 @@ def main(binary, tool, scenario, work):
     check(len(ticks) >= 2 and ticks == sorted(ticks) and ticks[0] == 0, f"axis ticks {ticks}")
     legend = [e for e in root.iter(SVG + "g") if e.get("id") == "legend"]
     labels = [e.text for e in legend[0].iter(SVG + "text")] if legend else []
-    for wanted in ("modem transmitting", "WLAN power normal", "WLAN power reduced", "loop wake-up"):
+    for wanted in ("modem transmitting", "loop wake-up"):
         check(wanted in labels, f"legend lacks {wanted!r}")
+    for wanted in ("WLAN power normal", "WLAN power reduced"):
+        check(any(label.startswith(wanted) for label in labels), f"legend lacks {wanted!r}")
+    # The WLAN lane's two levels are drawn in the legend as in the lane: normal taller.
+    levels = {name: [float(e.get("height")) for e in by_class(legend[0], "rect", f"legend-wlan-{name}")]
+              for name in ("high", "low")} if legend else {}
+    check(levels and levels["high"] and levels["low"] and levels["high"][0] > levels["low"][0],
+          f"legend's WLAN levels {levels}")
     check(any(label.startswith("exposure") for label in labels), "legend lacks exposure")
     check(any(label.startswith("notification") for label in labels), "legend lacks notifications")
 

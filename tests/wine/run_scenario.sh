@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# Runs the Windows build's korvi-sar.exe over one scenario under Wine, through the
-# debug-output monitor, and compares its standard output and standard error (CRLF folded to
-# LF; stderr is the simulated notebook's summary, every figure included), its trace without the
-# wall-clock stamps, its debug messages and its exit code (low 8 bits, all that Wine passes
-# on) with the same expected files the Linux end-to-end tests use. Last, the platform objects
+# Runs the Windows build's korvi-sar.exe over one scenario under Wine, through korvi-capture,
+# and compares its standard output and standard error (CRLF folded to LF; stderr is the
+# simulated notebook's summary, every figure included), its trace without the wall-clock
+# stamps, its debug messages and its exit code (low 8 bits, all that Wine passes on) with the
+# same expected files the Linux end-to-end tests use. The capture's own trace must hold the
+# same notifications and firmware requests (order, state, result) as the notebook's trace of
+# the same run, but for requests that never reached ExecMethod: the notebook records only the
+# method call, so those stay out of the comparison. Last, the platform objects
 # that the executable itself still held at exit (its own COM objects, interface references,
 # HSTRINGs, BSTRs, VARIANTs; the bed writes its counts beside the outputs) must all be 0.
 #
-#   run_scenario.sh WINE_RUN MONITOR.exe KORVI_SAR.exe SCENARIO EXPECTED_DIR WORK_DIR SKIP_LIST ERROR_TEXTS
+#   run_scenario.sh WINE_RUN KORVI_CAPTURE.exe KORVI_SAR.exe SCENARIO EXPECTED_DIR WORK_DIR SKIP_LIST ERROR_TEXTS
 #
 # KORVI_SAR.exe is the test bed's build, whose embedded manifest activates the fake
 # providers. SKIP_LIST names scenarios that are not run (the runner says why and ends with 77,
@@ -16,10 +19,10 @@
 # platform's text and Wine's.
 set -u
 if [ $# -ne 8 ]; then
-  echo "usage: run_scenario.sh WINE_RUN MONITOR.exe KORVI_SAR.exe SCENARIO EXPECTED_DIR WORK_DIR SKIP_LIST ERROR_TEXTS" >&2
+  echo "usage: run_scenario.sh WINE_RUN KORVI_CAPTURE.exe KORVI_SAR.exe SCENARIO EXPECTED_DIR WORK_DIR SKIP_LIST ERROR_TEXTS" >&2
   exit 2
 fi
-wine_run=$1 monitor=$2 binary=$3 scenario=$4 expected_dir=$5 work=$6 skip_list=$7 error_texts=$8
+wine_run=$1 capture=$2 binary=$3 scenario=$4 expected_dir=$5 work=$6 skip_list=$7 error_texts=$8
 readonly kSkipped=77
 name=$(basename "$scenario" .json)
 for file in "$scenario" "$skip_list" "$error_texts"; do
@@ -45,16 +48,20 @@ windows_path() { local p; p=$(realpath -m "$1"); printf 'Z:%s' "${p//\//\\}"; }
 mkdir -p "$work"
 out="$work/$name"
 rm -f "$out.raw-stdout" "$out.stdout" "$out.debug" "$out.stderr" "$out.summary" "$out.exit" "$out.trace" \
-  "$out.sim-trace" "$out.live-objects"
+  "$out.sim-trace" "$out.live-objects" "$out.capture-trace" "$out.capture-summary"
 
 # The child reads the scenario itself (the fake providers live in its process), so the path
 # must be one Wine resolves: Z: is the Unix root.
 env -u KORVI_DEBUG_LOG KORVI_SIM_SCENARIO="$(windows_path "$scenario")" KORVI_SIM_TRACE="$(windows_path "$out.trace")" \
-  KORVI_WINE_LIVE_OBJECTS="$(windows_path "$out.live-objects")" "$wine_run" "$monitor" "$(windows_path "$out.debug")" "$binary" >"$out.raw-stdout" 2>"$out.stderr"
+  KORVI_WINE_LIVE_OBJECTS="$(windows_path "$out.live-objects")" "$wine_run" "$capture" \
+  --debug-file "$(windows_path "$out.debug")" --trace "$(windows_path "$out.capture-trace")" "$binary" \
+  >"$out.raw-stdout" 2>"$out.stderr"
 code=$?
 echo $code >"$out.exit"
 perl -pe 's/\r\n/\n/g' "$out.raw-stdout" >"$out.stdout"
-perl -pe 's/\r\n/\n/g' "$out.stderr" >"$out.summary"
+# stderr: the notebook's summary, and after it the capture's own lines.
+perl -ne 's/\r\n/\n/g; print unless /^korvi-capture: /' "$out.stderr" >"$out.summary"
+perl -ne 's/\r\n/\n/g; print if /^korvi-capture: /' "$out.stderr" >"$out.capture-summary"
 # The trace on simulated time alone, as the Linux runs compare it.
 [ -f "$out.trace" ] && perl -pe 's/\r\n/\n/g; s/,"t_wall_us":[0-9]+//' "$out.trace" >"$out.sim-trace"
 
@@ -137,6 +144,62 @@ else
   compare trace "$expected_dir/$name.sim-trace" "$out.sim-trace"
 fi
 [ "${skip_kind:-}" = no-debug ] || compare debug "$out.expected-debug" "$out.debug"
+
+# The capture's notifications and requests against the notebook's trace of the same run, one
+# per line: "notify", "start STATE", "end STATE RESULT"; a request whose end has a null result
+# (it never reached ExecMethod) is left out, the notifications inside it kept. On the real
+# kernel the handler's line races the woken loop to the console, so there the notifications
+# are compared by their count and the requests by themselves.
+sequence() {  # trace file, "all" or "requests"
+  perl -ne '
+    BEGIN { $which = shift @ARGV }
+    ($event) = /"event":"(\w+)"/ or next;
+    ($state) = /"wlan_state":(null|\d+)/;
+    ($result) = /"result":("0x[0-9A-F]{8}"|null)/;
+    if ($event eq "notify") {
+      next if $which eq "requests";
+      if (defined $start) { push @inside, "notify" } else { print "notify\n" }
+    } elsif ($event eq "firmware_start") {
+      $start = "start $state";
+    } elsif ($event eq "firmware_end") {
+      print "$start\n" if $result ne "null";
+      print "$_\n" for @inside;
+      print "end $state $result\n" if $result ne "null";
+      undef $start;
+      @inside = ();
+    }' "$2" "$1"
+}
+if [ ! -s "$out.capture-trace" ]; then
+  echo "$name: the capture wrote no trace ($out.capture-trace)"
+  status=1
+elif [ ! -f "$out.trace" ]; then
+  echo "$name: the bed wrote no trace to compare the capture's with ($out.trace)"
+  status=1
+else
+  perl -pe 's/\r\n/\n/g' "$out.capture-trace" >"$out.capture-trace-lf"
+  if [ "${KORVI_WINE_KERNEL:-simulated}" = real ]; then
+    sequence "$out.capture-trace-lf" requests >"$out.capture-sequence"
+    sequence "$out.sim-trace" requests >"$out.sim-sequence"
+    compare "the capture's requests" "$out.sim-sequence" "$out.capture-sequence"
+    grep -c '"event":"notify"' "$out.sim-trace" >"$out.sim-notifications"
+    grep -c '"event":"notify"' "$out.capture-trace-lf" >"$out.capture-notifications"
+    compare "the capture's notification count" "$out.sim-notifications" "$out.capture-notifications"
+  else
+    sequence "$out.capture-trace-lf" all >"$out.capture-sequence"
+    sequence "$out.sim-trace" all >"$out.sim-sequence"
+    compare "the capture's notifications and requests" "$out.sim-sequence" "$out.capture-sequence"
+  fi
+  # The capture's summary counts what its trace holds, and its exit code is the child's.
+  notifications=$(grep -c '"event":"notify"' "$out.capture-trace-lf")
+  requests=$(grep -c '"event":"firmware_start"' "$out.capture-trace-lf")
+  failed=$(grep '"event":"firmware_end"' "$out.capture-trace-lf" | grep -vc '"result":"0x00000000"')
+  grep -q "^korvi-capture: notifications $notifications, firmware requests $requests (failed $failed), radio off [01], exit code $code$" \
+    "$out.capture-summary" || {
+    echo "$name: the capture's summary does not count its trace ($notifications notifications, $requests requests, $failed failed, exit code $code):"
+    cat "$out.capture-summary"
+    status=1
+  }
+fi
 # "KIND<TAB>COUNT" per kind: anything but 0 is an object of the service's never given back
 # (above 0) or given back twice (below 0).
 if [ ! -s "$out.live-objects" ]; then

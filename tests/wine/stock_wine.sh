@@ -1,23 +1,24 @@
 #!/usr/bin/env bash
 # The Windows build where Wine answers with its own components, nothing faked:
 #
-#   stock_wine.sh no-modem  WINE_RUN MONITOR.exe KORVI_SAR.exe EXPECTED_DIR WORK_DIR
+#   stock_wine.sh no-modem  WINE_RUN KORVI_CAPTURE.exe KORVI_SAR.exe EXPECTED_DIR WORK_DIR
 #     The plain korvi-sar.exe (nothing redirected): no mobile-broadband class is registered,
 #     so the service says it has no modem, on both channels, and ends with 0 (as the Linux
 #     build does for scenarios/no_modem.json).
 #
-#   stock_wine.sh stock-wmi WINE_RUN MONITOR.exe KORVI_SAR.exe EXPECTED_DIR WORK_DIR SCENARIO
+#   stock_wine.sh stock-wmi WINE_RUN KORVI_CAPTURE.exe KORVI_SAR.exe EXPECTED_DIR WORK_DIR SCENARIO
 #     A bed build whose embedded manifest fakes only the Windows Runtime classes, so the firmware call
 #     meets Wine's own WMI, which has no QelButtonMethodDWSi: every request connects, finds no
 #     instance (Next gives WBEM_S_FALSE) and no class (GetObject gives WBEM_E_NOT_FOUND,
 #     0x80041002), reports that, and ends without a method call and without a crash. All the
-#     rest of both channels is what the Linux build writes for SCENARIO. Every reference to
+#     rest of both channels is what the Linux build writes for SCENARIO; the capture counts
+#     every request as failed. Every reference to
 #     Wine's WMI objects, and every text and value, is given back by the exit (the bed's
 #     live object counts, as run_scenario.sh checks them).
 set -u
-usage() { echo "usage: stock_wine.sh no-modem|stock-wmi WINE_RUN MONITOR.exe KORVI_SAR.exe EXPECTED_DIR WORK_DIR [SCENARIO]" >&2; exit 2; }
+usage() { echo "usage: stock_wine.sh no-modem|stock-wmi WINE_RUN KORVI_CAPTURE.exe KORVI_SAR.exe EXPECTED_DIR WORK_DIR [SCENARIO]" >&2; exit 2; }
 [ $# -ge 6 ] || usage
-mode=$1 wine_run=$2 monitor=$3 binary=$4 expected_dir=$5 work=$6 scenario=${7:-}
+mode=$1 wine_run=$2 capture=$3 binary=$4 expected_dir=$5 work=$6 scenario=${7:-}
 case $mode in
   no-modem) [ $# -eq 6 ] || usage ;;
   stock-wmi) [ $# -eq 7 ] && [ -f "$scenario" ] || usage ;;
@@ -32,11 +33,12 @@ fail() { echo "$mode: $*"; status=1; }
 
 if [ "$mode" = no-modem ]; then
   env -u KORVI_SIM_SCENARIO -u KORVI_DEBUG_LOG \
-    "$wine_run" "$monitor" "$(windows_path "$out.debug")" "$binary" >"$out.raw-stdout" 2>"$out.stderr"
+    "$wine_run" "$capture" --debug-file "$(windows_path "$out.debug")" "$binary" >"$out.raw-stdout" 2>"$out.stderr"
 else
   rm -f "$out.live-objects"
   env -u KORVI_DEBUG_LOG KORVI_SIM_SCENARIO="$(windows_path "$scenario")" \
-    KORVI_WINE_LIVE_OBJECTS="$(windows_path "$out.live-objects")" "$wine_run" "$monitor" "$(windows_path "$out.debug")" "$binary" >"$out.raw-stdout" 2>"$out.stderr"
+    KORVI_WINE_LIVE_OBJECTS="$(windows_path "$out.live-objects")" "$wine_run" "$capture" --debug-file "$(windows_path "$out.debug")" \
+    "$binary" >"$out.raw-stdout" 2>"$out.stderr"
 fi
 code=$?
 perl -pe 's/\r\n/\n/g' "$out.raw-stdout" >"$out.stdout"
@@ -77,6 +79,9 @@ else
     fail "debug channel differs:"
     diff "$out.expected-debug" "$out.debug" | head -20
   fi
+  # The capture sees every request, and every one failed before ExecMethod.
+  tr -d '\r' <"$out.stderr" | grep -q "^korvi-capture: notifications [0-9]*, firmware requests $requests (failed $requests)," ||
+    fail "the capture's summary does not count $requests failed requests: $(grep '^korvi-capture' "$out.stderr")"
   grep -q "firmware calls: 0 (normal 0, reduced 0), WLAN power at exit: untouched" "$out.stderr" ||
     fail "the simulated firmware was called: $(cat "$out.stderr")"
   if [ ! -s "$out.live-objects" ]; then

@@ -1,12 +1,18 @@
-"""Reading a korvi-sar trace (KORVI_SIM_TRACE) into a timeline model.
+"""Reading a korvi-sar trace into a timeline model.
 
-The trace is one JSON object per line. Every record is checked: a line that is not what the
-simulated notebook writes raises TraceError naming the file and the line, so a picture is
-never drawn from a trace that was misread.
+Two writers make traces: the simulated notebook (KORVI_SIM_TRACE) and korvi-capture.exe,
+which records a real run from its console. Both write one JSON object per line with the same
+records; a capture says so in its run record ("source": "capture") and carries only what a
+console can tell: no modem edges (tx), no wake-ups, no state in a notification, and a
+firmware call whose request failed before ExecMethod ends with a null result. Every record is
+checked against what its writer writes: a line that is not raises TraceError naming the file
+and the line, so a picture is never drawn from a trace that was misread.
 
-The model folds the records the way the service's summary at exit does: the WLAN power is
-what the last firmware call that completed successfully set (it starts normal; only state 2
-is reduced), and exposure is time transmitting while the power is not reduced.
+The model folds the records the way the simulated notebook's summary at exit does: the WLAN
+power is what the last firmware call that completed successfully set (only state 2 is
+reduced), and exposure is time transmitting while the power is not reduced. A simulated run
+starts at normal power; a capture cannot know the power before its first completed call, so
+until then it is unknown.
 """
 
 import json
@@ -30,7 +36,7 @@ class FirmwareCall:
     start_us: int
     end_us: int
     wlan_state: object  # int, or None when the call carried no state
-    result: str  # "0x00000000"; "" while the call never returned
+    result: object  # "0x00000000"; "" while the call never returned; None: failed before ExecMethod
     ok: bool
 
 
@@ -42,19 +48,52 @@ class Mark:
 
 
 @dataclass
+class Reaction:
+    """How fast the WLAN power followed: the simulated notebook's summary, or for a capture,
+    which cannot tell a start of transmission, each notification to the end of the firmware
+    call that answered it."""
+    latencies_us: list = field(default_factory=list)
+    already_reduced: int = 0  # starts that found the power still reduced (simulated runs)
+    never_reduced: int = 0  # starts answered with another state, or the run ended on them
+
+    def median_us(self):
+        ordered = sorted(self.latencies_us)
+        n = len(ordered)
+        if n == 0:
+            return None
+        # The summary's own rule: the mean of the two middle values, rounded down.
+        return ordered[n // 2] if n % 2 == 1 else (ordered[n // 2 - 1] + ordered[n // 2]) // 2
+
+    def max_us(self):
+        return max(self.latencies_us) if self.latencies_us else None
+
+
+SIMULATED = "sim"
+CAPTURE = "capture"
+
+
+@dataclass
 class Timeline:
-    speed: float = 1.0
+    source: str = SIMULATED
+    speed: object = 1.0  # None for a capture, which has no speed
     end_us: int = 0
     exited: bool = False
     exit_code: object = None
     transmitting: list = field(default_factory=list)  # Span
     wlan_normal: list = field(default_factory=list)  # Span
     wlan_reduced: list = field(default_factory=list)  # Span
+    wlan_unknown: list = field(default_factory=list)  # Span; a capture before its first completed call
     exposure: list = field(default_factory=list)  # Span
     notifications: list = field(default_factory=list)  # Mark; label "on" or "off"
     wakeups: list = field(default_factory=list)  # Mark; label is the wait result
     firmware: list = field(default_factory=list)  # FirmwareCall
     radio: list = field(default_factory=list)  # Mark; label "radio off (...)" or "radio on"
+    reaction: Reaction = field(default_factory=Reaction)
+    failed_calls: int = 0
+
+    @property
+    def is_capture(self):
+        return self.source == CAPTURE
 
     def total_us(self, spans):
         return sum(s.end_us - s.start_us for s in spans)
@@ -72,48 +111,90 @@ def _is_code(value):
             and all(c in "0123456789ABCDEF" for c in value[2:]))
 
 
-# Per event: the fields it must have besides the timestamps, with a check and what it expects.
-_BOOL = (lambda v: isinstance(v, bool), "true or false")
-_CODE = (_is_code, 'a result code "0x" and 8 hex digits')
-_INT = (_is_int, "an integer")
-_STATE = (lambda v: v is None or (_is_int(v) and v >= 0), "a WLAN state (a non-negative integer or null)")
+# Per event: the fields it carries besides the timestamps, with a check, what it expects, and
+# whether it must be there.
+_BOOL = (lambda v: isinstance(v, bool), "true or false", True)
+_CODE = (_is_code, 'a result code "0x" and 8 hex digits', True)
+_CODE_OR_NULL = (lambda v: v is None or _is_code(v), 'a result code "0x" and 8 hex digits, or null', True)
+_INT = (_is_int, "an integer", True)
+_STATE = (lambda v: v is None or (_is_int(v) and v >= 0), "a WLAN state (a non-negative integer or null)", True)
+_CAUSE = (lambda v: v in ("status", "removed"), '"status" or "removed"', True)
+_VERSION = (lambda v: v == 1, "1", True)
 _FIELDS = {
     "run": {"speed": (lambda v: isinstance(v, (int, float)) and not isinstance(v, bool) and v > 0,
-                      "a positive number"),
-            "version": (lambda v: v == 1, "1")},
+                      "a positive number", True),
+            "version": _VERSION},
     "tx": {"transmitting": _BOOL, "scenario_ms": _INT},
     "notify": {"transmitting": _BOOL, "result": _CODE},
     "wake": {"result": _CODE},
     "firmware_start": {"wlan_state": _STATE},
     "firmware_end": {"wlan_state": _STATE, "result": _CODE},
-    "radio_off": {"cause": (lambda v: v in ("status", "removed"), '"status" or "removed"')},
+    "radio_off": {"cause": _CAUSE},
     "radio_on": {},
     "exit": {"code": _INT},
 }
-_STAMPS = ("t_sim_us", "t_wall_us")
+# A capture knows only what the service's console says: when a notification came (not its
+# state, nor what the handler returned), the firmware calls, the radio found off, the exit.
+# Its request that failed before ExecMethod ends with a null result; the console does not say
+# why the radio went off, so a cause is optional.
+_CAPTURE_FIELDS = {
+    "run": {"source": (lambda v: v == CAPTURE, f'"{CAPTURE}"', True), "version": _VERSION},
+    "notify": {},
+    "firmware_start": {"wlan_state": _STATE},
+    "firmware_end": {"wlan_state": _STATE, "result": _CODE_OR_NULL},
+    "radio_off": {"cause": _CAUSE[:2] + (False,)},
+    "exit": {"code": _INT},
+}
+# The simulated notebook stamps simulated and wall-clock time; a capture's one clock is the
+# monotonic clock since the child started, kept under the simulated key so that one reader
+# takes both.
+_STAMPS = {SIMULATED: ("t_sim_us", "t_wall_us"), CAPTURE: ("t_sim_us",)}
+_OPTIONAL_STAMPS = {SIMULATED: (), CAPTURE: ("t_wall_us",)}
 
 
-def _check(record, where):
+def _source_of(record):
+    """The writer a trace's first record names: a capture's run record says so."""
+    if isinstance(record, dict) and record.get("event") == "run" and "source" in record:
+        return CAPTURE
+    return SIMULATED
+
+
+def _check_stamp(record, stamp, where):
+    if not _is_int(record[stamp]) or record[stamp] < 0:
+        raise TraceError(f"{where}: {stamp}: expected a non-negative integer, got {json.dumps(record[stamp])}")
+
+
+def _check(record, where, source=SIMULATED):
     if not isinstance(record, dict):
         raise TraceError(f"{where}: expected a JSON object")
-    for stamp in _STAMPS:
+    for stamp in _STAMPS[source]:
         if stamp not in record:
             raise TraceError(f"{where}: {stamp}: missing")
-        if not _is_int(record[stamp]) or record[stamp] < 0:
-            raise TraceError(f"{where}: {stamp}: expected a non-negative integer, got {json.dumps(record[stamp])}")
+        _check_stamp(record, stamp, where)
+    for stamp in _OPTIONAL_STAMPS[source]:
+        if stamp in record:
+            _check_stamp(record, stamp, where)
+    schema = _CAPTURE_FIELDS if source == CAPTURE else _FIELDS
     event = record.get("event")
-    if event not in _FIELDS:
+    if source == CAPTURE and event in _FIELDS and event not in schema:
+        raise TraceError(f"{where}: event: a capture of a real run has no {event} records; "
+                         f"expected one of {', '.join(schema)}")
+    if event not in schema:
         shown = "missing" if event is None else f"unknown event {json.dumps(event)}"
-        raise TraceError(f"{where}: event: {shown}; expected one of {', '.join(_FIELDS)}")
-    fields = _FIELDS[event]
-    for key, (valid, expected) in fields.items():
+        raise TraceError(f"{where}: event: {shown}; expected one of {', '.join(schema)}")
+    fields = schema[event]
+    for key, (valid, expected, required) in fields.items():
         if key not in record:
+            if not required:
+                continue
             raise TraceError(f"{where}: {key}: missing for a {event} record")
         if not valid(record[key]):
             raise TraceError(f"{where}: {key}: expected {expected}, got {json.dumps(record[key])[:40]}")
-    extra = sorted(set(record) - set(fields) - set(_STAMPS) - {"event"})
+    known = set(fields) | set(_STAMPS[source]) | set(_OPTIONAL_STAMPS[source]) | {"event"}
+    extra = sorted(set(record) - known)
     if extra:
-        raise TraceError(f"{where}: {extra[0]}: unknown key for a {event} record")
+        kind = f"a {event} record of a capture" if source == CAPTURE else f"a {event} record"
+        raise TraceError(f"{where}: {extra[0]}: unknown key for {kind}")
     return event
 
 
@@ -132,6 +213,7 @@ def read_records(path):
     records = []
     last_sim = -1
     exited_at = None
+    source = SIMULATED
     for number, raw in enumerate(lines, start=1):
         where = f"{path}:{number}"
         try:
@@ -145,7 +227,9 @@ def read_records(path):
         except (json.JSONDecodeError, RecursionError) as error:
             message = getattr(error, "msg", "too deeply nested")
             raise TraceError(f"{where}: not valid JSON: {message}") from None
-        event = _check(record, where)
+        if number == 1:
+            source = _source_of(record)
+        event = _check(record, where, source)
         if number == 1 and event != "run":
             raise TraceError(f"{where}: expected the run record first, got {event}")
         if number > 1 and event == "run":
@@ -163,17 +247,27 @@ def read_records(path):
 
 def build_timeline(records):
     """Folds checked records (read_records) into spans and marks."""
-    timeline = Timeline(speed=float(records[0]["speed"]))
-    start_us = records[0]["t_sim_us"]
+    first = records[0]
+    capture = _source_of(first) == CAPTURE
+    timeline = Timeline(source=CAPTURE if capture else SIMULATED,
+                        speed=None if capture else float(first["speed"]))
+    start_us = first["t_sim_us"]
     transmitting = False
     reduced = False
+    power_known = not capture  # the simulated notebook starts at normal power
     tx_since = None
     wlan_since = start_us
     exposure_since = None
     open_call = None
+    reaction = timeline.reaction
+    pending_starts = []  # simulated: starts at normal power, not yet answered by a completed call
+    waiting_notification = None  # capture: the last notification, until a completed call answers it
 
     def close_wlan(at):
-        spans = timeline.wlan_reduced if reduced else timeline.wlan_normal
+        if not power_known:
+            spans = timeline.wlan_unknown
+        else:
+            spans = timeline.wlan_reduced if reduced else timeline.wlan_normal
         if at > wlan_since or not spans:
             spans.append(Span(wlan_since, at))
 
@@ -185,11 +279,21 @@ def build_timeline(records):
             transmitting = record["transmitting"]
             if transmitting:
                 tx_since = at
+                if reduced:
+                    reaction.already_reduced += 1
+                else:
+                    pending_starts.append(at)
             else:
                 timeline.transmitting.append(Span(tx_since, at))
         elif event == "notify":
-            timeline.notifications.append(Mark(at, "on" if record["transmitting"] else "off",
-                                               record["result"] == "0x00000000"))
+            if capture:
+                if waiting_notification is not None:
+                    reaction.never_reduced += 1  # superseded before a call completed
+                waiting_notification = at
+                timeline.notifications.append(Mark(at, "seen"))
+            else:
+                timeline.notifications.append(Mark(at, "on" if record["transmitting"] else "off",
+                                                   record["result"] == "0x00000000"))
         elif event == "wake":
             timeline.wakeups.append(Mark(at, record["result"], record["result"] == "0x00000000"))
         elif event == "firmware_start":
@@ -197,17 +301,34 @@ def build_timeline(records):
             timeline.firmware.append(open_call)
         elif event == "firmware_end":
             ok = record["result"] == "0x00000000"
+            if not ok:
+                timeline.failed_calls += 1
             if open_call is not None:
                 open_call.end_us, open_call.result, open_call.ok = at, record["result"], ok
                 open_call = None
             else:  # an end without its start: still a call that ended here
                 timeline.firmware.append(FirmwareCall(at, at, record["wlan_state"], record["result"], ok))
-            if ok and (record["wlan_state"] == REDUCED) != reduced:
-                close_wlan(at)
-                reduced = record["wlan_state"] == REDUCED
-                wlan_since = at
+            if ok:
+                now_reduced = record["wlan_state"] == REDUCED
+                if now_reduced != reduced or not power_known:
+                    close_wlan(at)
+                    reduced = now_reduced
+                    power_known = True
+                    wlan_since = at
+                if capture:
+                    if waiting_notification is not None:
+                        reaction.latencies_us.append(at - waiting_notification)
+                        waiting_notification = None
+                elif reduced:
+                    reaction.latencies_us.extend(at - started for started in pending_starts)
+                else:
+                    # The service answered these starts with another state: never reduced.
+                    reaction.never_reduced += len(pending_starts)
+                if not capture:
+                    pending_starts = []
         elif event == "radio_off":
-            timeline.radio.append(Mark(at, f"radio off ({record['cause']})"))
+            cause = record.get("cause")
+            timeline.radio.append(Mark(at, f"radio off ({cause})" if cause else "radio off"))
         elif event == "radio_on":
             timeline.radio.append(Mark(at, "radio on"))
         elif event == "exit":
@@ -230,6 +351,8 @@ def build_timeline(records):
     close_wlan(end)
     if open_call is not None:
         open_call.end_us = end
+    # Starts still waiting at the end, and a capture's last unanswered notification.
+    reaction.never_reduced += len(pending_starts) + (waiting_notification is not None)
     return timeline
 
 

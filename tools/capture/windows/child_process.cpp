@@ -1,18 +1,9 @@
 #include "child_process.h"
 
-#include "monitor_error.h"
+#include "capture_error.h"
 
-namespace korvi::monitor {
+namespace korvi::capture {
 namespace {
-
-std::string Narrow(std::wstring_view text) {
-  const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string narrow(length > 0 ? length : 0, '\0');
-  if (length > 0) {
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), length, nullptr, nullptr);
-  }
-  return narrow;
-}
 
 // The standard handles must be inheritable for STARTF_USESTDHANDLES to pass them on. A
 // missing one (a closed stream) stays missing.
@@ -22,14 +13,16 @@ void MakeInheritable(HANDLE handle) {
   }
 }
 
-// A job that ends the child with the monitor. Without job support the child just runs
-// unattached, which only matters if the monitor dies first.
-Handle KillOnCloseJob() {
-  Handle job(CreateJobObjectW(nullptr, nullptr));
+// A job that ends the child with the capture. Without job support the child just runs
+// unattached, which only matters if the capture dies first.
+UniqueHandle KillOnCloseJob() {
+  UniqueHandle job(CreateJobObjectW(nullptr, nullptr));
   if (!job) return job;
   JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
   limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-  if (!SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits)) return Handle();
+  if (!SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+    return UniqueHandle();
+  }
   return job;
 }
 
@@ -61,46 +54,69 @@ std::wstring QuoteArgument(std::wstring_view argument) {
   return quoted;
 }
 
-ChildProcess::ChildProcess(const std::vector<std::wstring>& arguments) {
+ChildProcess::ChildProcess(const std::vector<std::wstring>& arguments) : name_(Utf8FromWide(arguments.front())) {
   std::wstring commandLine;
   for (const std::wstring& argument : arguments) {
     if (!commandLine.empty()) commandLine += L' ';
     commandLine += QuoteArgument(argument);
   }
 
+  // The pipe's write end goes to the child alone: ours is closed once it has started, so the
+  // read end sees the end of the stream when the child's output closes.
+  UniqueHandle writeEnd;
+  {
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    HANDLE read = nullptr;
+    HANDLE write = nullptr;
+    if (!CreatePipe(&read, &write, &inheritable, 0)) throw CaptureError(LastErrorText("cannot create the output pipe"));
+    output_.Reset(read);
+    writeEnd.Reset(write);
+  }
+  if (!SetHandleInformation(output_.get(), HANDLE_FLAG_INHERIT, 0)) {
+    throw CaptureError(LastErrorText("cannot keep the pipe's read end from the child"));
+  }
+
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+  startup.hStdOutput = writeEnd.get();
   startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
   MakeInheritable(startup.hStdInput);
-  MakeInheritable(startup.hStdOutput);
   MakeInheritable(startup.hStdError);
 
   // Suspended until it is in the job, so that not one instruction runs outside it.
   PROCESS_INFORMATION started{};
   if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr,
                       &startup, &started)) {
-    throw MonitorError(LastErrorText("cannot start \"" + Narrow(arguments.front()) + "\""), kExitCannotStart);
+    throw CaptureError(LastErrorText("cannot start \"" + name_ + "\""), kExitCannotStart);
   }
-  process_ = Handle(started.hProcess);
-  const Handle thread(started.hThread);
+  process_.Reset(started.hProcess);
+  thread_.Reset(started.hThread);
   id_ = started.dwProcessId;
 
   job_ = KillOnCloseJob();
-  if (job_ && !AssignProcessToJobObject(job_.get(), process_.get())) job_ = Handle();
-  if (ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
-    const std::string text = LastErrorText("cannot resume \"" + Narrow(arguments.front()) + "\"");
+  if (job_ && !AssignProcessToJobObject(job_.get(), process_.get())) job_.Reset();
+}
+
+void ChildProcess::Resume() {
+  if (ResumeThread(thread_.get()) == static_cast<DWORD>(-1)) {
+    const std::string text = LastErrorText("cannot resume \"" + name_ + "\"");
     TerminateProcess(process_.get(), kExitCannotStart);
-    throw MonitorError(text, kExitCannotStart);
+    throw CaptureError(text, kExitCannotStart);
   }
+  thread_.Reset();
 }
 
 DWORD ChildProcess::ExitCode() const {
   DWORD code = 0;
-  if (!GetExitCodeProcess(process_.get(), &code)) throw MonitorError(LastErrorText("cannot read the program's exit code"));
+  if (!GetExitCodeProcess(process_.get(), &code)) throw CaptureError(LastErrorText("cannot read the program's exit code"));
   return code;
 }
 
-}  // namespace korvi::monitor
+void ChildProcess::EndAll() noexcept {
+  if (job_) TerminateJobObject(job_.get(), kExitCaptureFailed);
+  if (process_) TerminateProcess(process_.get(), kExitCaptureFailed);  // no job, or not in it
+}
+
+}  // namespace korvi::capture

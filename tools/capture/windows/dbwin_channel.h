@@ -11,9 +11,9 @@
 #include <cstddef>
 #include <string>
 
-#include "win_handle.h"
+#include "capture_owners.h"
 
-namespace korvi::monitor {
+namespace korvi::capture {
 
 struct DebugMessage {
   DWORD processId = 0;
@@ -27,9 +27,8 @@ class DbwinChannel {
   // longer message (Wine) or sends it in pieces of this size less one (newer Windows).
   static constexpr std::size_t kTextRoom = kSectionSize - sizeof(DWORD);
 
-  // Takes the channel for this process: waits while another monitor of ours holds it. A
-  // foreign viewer running at the same time would share the messages; none runs in a test
-  // prefix. Throws MonitorError.
+  // Takes the channel for this process: waits while another capture holds it. A foreign
+  // viewer running at the same time would share the messages. Throws CaptureError.
   DbwinChannel();
 
   // Signalled when a writer has left a message in the section.
@@ -44,10 +43,10 @@ class DbwinChannel {
 
  private:
   HeldMutex ownership_;  // our own mutex, held for the channel's life and released last
-  Handle bufferReady_;
-  Handle dataReady_;
-  Handle section_;
+  UniqueHandle bufferReady_;
+  UniqueHandle dataReady_;
+  UniqueHandle section_;
   MappedView view_;
 };
 
-}  // namespace korvi::monitor
+}  // namespace korvi::capture

@@ -1,7 +1,7 @@
-// monitor-probe: a program for testing the debug-output monitor.
+// capture-probe: a program for testing korvi-capture.
 //
-//   monitor-probe talk            writes the messages check_monitor.sh expects, ends with 42
-//   monitor-probe echo ARG...     prints each argument on a line of its own, ends with 0
+//   capture-probe talk            writes the messages check_capture.sh expects, ends with 42
+//   capture-probe echo ARG...     prints each argument on a line of its own, ends with 0
 #include <windows.h>
 
 #include <cstdio>
@@ -49,6 +49,6 @@ int wmain(int argc, wchar_t** argv) {
     for (int i = 2; i < argc; ++i) std::printf("[%ls]\n", argv[i]);
     return 0;
   }
-  std::fputs("usage: monitor-probe talk | echo ARG...\n", stderr);
+  std::fputs("usage: capture-probe talk | echo ARG...\n", stderr);
   return 2;
 }

@@ -1,0 +1,134 @@
+#!/usr/bin/python3
+"""The documentation's examples run, its quoted output is the program's, and its links lead
+somewhere.
+
+    check_docs.py BINARY REPOSITORY WORK_DIR
+
+- docs/scenarios.md: the plain example (its first sh block) is run as it stands, with /tmp
+  and ./build/default/korvi-sar moved to WORK_DIR and BINARY, and must exit 0 with exactly
+  the standard error quoted in the text block after it.
+- docs/evidence.md: the figures quoted for the embedded default scenario are the last lines of
+  that scenario's expected standard error, and the example trace lines, without their
+  wall-clock stamps, are lines of its expected trace.
+- README.md and docs/*.md: every relative link names a file that exists, and every #anchor
+  into a Markdown file names one of its headings.
+"""
+
+import glob
+import json
+import os
+import re
+import subprocess
+import sys
+
+failures = []
+
+
+def check(condition, what):
+    if not condition:
+        failures.append(what)
+
+
+def fenced(text):
+    """(language, body) of each fenced block, in order; a block opens with ``` and a language
+    (or none) and closes with a bare ```."""
+    found, language, lines = [], None, []
+    for line in text.splitlines(keepends=True):
+        if language is None and line.startswith("```"):
+            language, lines = line[3:].strip(), []
+        elif language is not None and line.rstrip("\n") == "```":
+            found.append((language, "".join(lines)))
+            language = None
+        elif language is not None:
+            lines.append(line)
+    return found
+
+
+def blocks(text, language):
+    """The bodies of the fenced blocks opened with ```language (exactly), in order."""
+    return [body for kind, body in fenced(text) if kind == language]
+
+
+def prose(text):
+    """The text outside fenced blocks."""
+    inside, kept = False, []
+    for line in text.splitlines(keepends=True):
+        if line.startswith("```"):
+            inside = not inside if (not inside or line.rstrip("\n") == "```") else inside
+            continue
+        if not inside:
+            kept.append(line)
+    return "".join(kept)
+
+
+def plain_example(repo, binary, work):
+    text = open(os.path.join(repo, "docs/scenarios.md"), encoding="utf-8").read()
+    scripts, outputs = blocks(text, "sh"), blocks(text, "text")
+    check(scripts and outputs, "docs/scenarios.md has no sh example followed by its text output")
+    if not (scripts and outputs):
+        return
+    script = scripts[0].replace("/tmp/", work.rstrip("/") + "/").replace("./build/default/korvi-sar", binary)
+    run = subprocess.run(["bash", "-e", "-c", script], cwd=repo, capture_output=True, text=True, timeout=120)
+    check(run.returncode == 0, f"the plain example exited {run.returncode}: {run.stderr.strip()[:200]}")
+    check(run.stderr == outputs[0], f"the plain example's stderr differs from the documented one:\n"
+                                    f"{run.stderr}--- documented:\n{outputs[0]}")
+
+
+def evidence(repo):
+    text = open(os.path.join(repo, "docs/evidence.md"), encoding="utf-8").read()
+    expected = os.path.join(repo, "scenarios/expected/default")
+    stderr = open(expected + ".stderr", encoding="utf-8").read()
+    figures = [b for b in blocks(text, "text") if b.startswith("korvi-sim: trace:")]
+    check(len(figures) == 1 and stderr.endswith(figures[0]),
+          "docs/evidence.md's figures are not the default scenario's last stderr lines")
+    trace_lines = open(expected + ".sim-trace", encoding="utf-8").read().splitlines()
+    examples = [b for b in blocks(text, "") if '"t_wall_us"' in b]
+    check(len(examples) == 1, "docs/evidence.md has no example trace block")
+    for line in examples[0].splitlines() if examples else []:
+        record = json.loads(line)
+        record.pop("t_wall_us")
+        check(json.dumps(record, separators=(",", ":")) in trace_lines,
+              f"docs/evidence.md's trace line is not in the default scenario's trace: {line}")
+
+
+def slug(heading):
+    """The anchor a Markdown renderer gives a heading."""
+    text = re.sub(r"[`*_]", "", heading.strip().lower())
+    return re.sub(r"[^\w\- ]", "", text).replace(" ", "-")
+
+
+def links(repo):
+    pages = [os.path.join(repo, "README.md")] + sorted(glob.glob(os.path.join(repo, "docs", "*.md")))
+    anchors = {}
+    for page in pages:
+        text = open(page, encoding="utf-8").read()
+        body = prose(text)
+        anchors[os.path.realpath(page)] = {slug(h) for h in re.findall(r"^#+ (.*)$", body, re.M)}
+    for page in pages:
+        text = open(page, encoding="utf-8").read()
+        body = prose(text)
+        for target in re.findall(r"\]\(([^)\s]+)\)", body):
+            if re.match(r"[a-z]+:", target):
+                continue  # a web address
+            path, _, anchor = target.partition("#")
+            where = os.path.realpath(os.path.join(os.path.dirname(page), path)) if path else os.path.realpath(page)
+            name = os.path.relpath(page, repo)
+            if path.endswith("field-capture.md") and not os.path.exists(where):
+                continue  # written with the capture tool, on its own branch
+            check(os.path.exists(where), f"{name}: link to {target}: no such file")
+            if anchor and where.endswith(".md") and os.path.exists(where):
+                check(anchor in anchors.get(where, set()), f"{name}: link to {target}: no such heading")
+
+
+def main(binary, repo, work):
+    os.makedirs(work, exist_ok=True)
+    plain_example(repo, os.path.realpath(binary), work)
+    evidence(repo)
+    links(repo)
+
+
+if __name__ == "__main__":
+    main(*sys.argv[1:4])
+    for failure in failures:
+        print(f"check_docs: {failure}")
+    sys.exit(1 if failures else 0)

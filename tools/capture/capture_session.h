@@ -1,0 +1,42 @@
+// One capture, apart from the platform: the child's console bytes and debug messages go in
+// with their stamps, trace lines come out to a sink as soon as they are final, and the
+// summary grows with them. Not thread-safe: the caller feeds it from one thread at a time, in
+// the order of the stamps.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "capture_summary.h"
+#include "console_stream.h"
+#include "trace_builder.h"
+
+namespace korvi::capture {
+
+class CaptureSession {
+ public:
+  using LineSink = std::function<void(const std::string& line)>;  // one trace line, no line break
+
+  explicit CaptureSession(LineSink sink);
+
+  void OnConsole(std::string_view bytes, std::int64_t us);
+  void OnDebug(std::string_view utf8Message, std::int64_t us);
+  // The child has ended and its output is all in: the last records go out.
+  void OnExit(std::uint32_t code, std::int64_t us);
+
+  const CaptureSummary& summary() const noexcept { return summary_; }
+  std::size_t unknownConsoleBytes() const noexcept { return console_.unknownBytes(); }
+
+ private:
+  void Take(const std::vector<ConsoleMessage>& messages);
+  void Flush();
+
+  LineSink sink_;
+  ConsoleStream console_;
+  TraceBuilder builder_;
+  CaptureSummary summary_;
+};
+
+}  // namespace korvi::capture

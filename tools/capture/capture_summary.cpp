@@ -1,0 +1,85 @@
+#include "capture_summary.h"
+
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+#include <utility>
+
+namespace korvi::capture {
+namespace {
+
+std::string Milliseconds(std::int64_t us) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%" PRId64 ".%03" PRId64, us / 1000, us % 1000);
+  return text;
+}
+
+}  // namespace
+
+void CaptureSummary::Add(const Record& record) {
+  switch (record.kind) {
+    case RecordKind::kRun:
+      return;
+    case RecordKind::kNotify:
+      ++notifications_;
+      if (running_ && owed_) {
+        answering_.push_back(record.us);  // the late line of the request's own wake-up
+        owed_ = false;
+      } else {
+        waiting_.push_back(record.us);
+      }
+      return;
+    case RecordKind::kFirmwareStart:
+      ++requests_;
+      running_ = true;
+      owed_ = waiting_.empty() && !radioOffSinceStart_;
+      radioOffSinceStart_ = false;
+      answering_ = std::exchange(waiting_, {});
+      return;
+    case RecordKind::kFirmwareEnd:
+      if (!record.result || *record.result != 0) ++failed_;
+      for (const std::int64_t notified : answering_) reactions_.push_back(record.us - notified);
+      answering_.clear();
+      running_ = false;
+      owed_ = false;
+      return;
+    case RecordKind::kRadioOff:
+      ++radioOffs_;
+      radioOffSinceStart_ = true;
+      return;
+    case RecordKind::kExit:
+      exitCode_ = record.exitCode;
+      return;
+  }
+}
+
+Reaction CaptureSummary::reaction() const {
+  Reaction figures;
+  if (reactions_.empty()) return figures;
+  std::vector<std::int64_t> sorted = reactions_;
+  std::sort(sorted.begin(), sorted.end());
+  const std::size_t n = sorted.size();
+  figures.measured = n;
+  figures.medianUs = n % 2 == 1 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
+  figures.maxUs = sorted.back();
+  return figures;
+}
+
+std::string CaptureSummary::Text() const {
+  std::string text = "korvi-capture: notifications " + std::to_string(notifications_) + ", firmware requests " +
+                     std::to_string(requests_) + " (failed " + std::to_string(failed_) + "), radio off " +
+                     std::to_string(radioOffs_) + ", exit code " +
+                     (exitCode_ ? std::to_string(*exitCode_) : std::string("unknown")) + "\n";
+  const Reaction figures = reaction();
+  text += "korvi-capture: reaction (notification to the end of the request after it): " +
+          std::to_string(figures.measured) + " measured";
+  if (figures.measured == 0) {
+    text += ", median -, max -";
+  } else {
+    text += ", median " + Milliseconds(figures.medianUs) + " ms, max " + Milliseconds(figures.maxUs) + " ms";
+  }
+  text += "; notifications with no request after them " + std::to_string(waiting_.size()) + "\n";
+  return text;
+}
+
+}  // namespace korvi::capture

@@ -1,0 +1,45 @@
+// The program under capture, started as a child whose standard output is a pipe that the
+// capture reads (standard input and error are the capture's own). The child lives in a job
+// that ends it when the capture's last handle to the job closes, so a capture that is killed
+// leaves no orphan behind.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "capture_owners.h"
+
+namespace korvi::capture {
+
+// One argument quoted so that the C runtime's parser gives it back unchanged.
+std::wstring QuoteArgument(std::wstring_view argument);
+
+class ChildProcess {
+ public:
+  // Starts arguments[0] with the rest as its arguments, suspended until Resume. Throws
+  // CaptureError (exit 127 when the program cannot be started).
+  explicit ChildProcess(const std::vector<std::wstring>& arguments);
+
+  void Resume();
+  HANDLE Process() const noexcept { return process_.get(); }
+  DWORD Id() const noexcept { return id_; }
+  DWORD ExitCode() const;  // after Process() is signalled
+  // The read end of the child's standard output.
+  HANDLE Output() const noexcept { return output_.get(); }
+  // Ends the child if it still runs, and whatever it left running in its job (a process of
+  // its own that still holds the pipe), so that the pipe reaches its end.
+  void EndAll() noexcept;
+
+ private:
+  std::string name_;
+  UniqueHandle job_;
+  UniqueHandle output_;
+  UniqueHandle process_;
+  UniqueHandle thread_;
+  DWORD id_ = 0;
+};
+
+}  // namespace korvi::capture
