@@ -16,6 +16,9 @@ BenchNotebook::BenchNotebook(std::int64_t firmwareMs)
       debug_(sim::DebugSink::OpenFile("/dev/null")),
       simOs_(faults_, scheduler_, *debug_),
       watchedOs_(simOs_),
+      // A healthy modem that answers at once and stays on, so the loop never takes its
+      // radio-off exit on its own.
+      modem_(sim::ModemSpec{}, faults_, scheduler_),
       simWmi_(faults_, scheduler_, sim::FirmwareSpec{true, firmwareMs}),
       timedWmi_(simWmi_) {}
 

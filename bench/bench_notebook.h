@@ -1,6 +1,10 @@
 // The notebook the in-process benchmarks run the real service on: the simulated notebook's
-// scheduler, kernel objects, console and COM/WMI firmware (as the Linux build has them), the
-// benchmarks' own modem, and the two seams passed through WatchedOs and TimedWmi. The service
+// scheduler, kernel objects, console, modem and COM/WMI firmware (as the Linux build has
+// them), with the OS and WMI seams passed through WatchedOs and TimedWmi. The modem answers
+// every start-up request at once; a benchmark delivers each notification itself, at the
+// moment it chooses and on its own thread, as a real modem's platform thread raises them
+// (SimModemPlatform::DeliverNow), where a scenario's timeline would deliver them only while
+// the service's main thread is parked. The service
 // itself (controller::RunService: start-up, the handler, the loop, the WLAN requests) runs
 // unchanged on a thread of its own, which plays the service's main thread.
 #pragma once
@@ -10,12 +14,12 @@
 #include <memory>
 #include <thread>
 
-#include "bench_modem.h"
-#include "platform/sim/debug_sink.h"
-#include "platform/sim/fault_table.h"
-#include "platform/sim/scheduler.h"
-#include "platform/sim/sim_os.h"
-#include "platform/sim/sim_wmi.h"
+#include "platform/sim/files/debug_sink.h"
+#include "platform/sim/models/sim_modem.h"
+#include "platform/sim/models/sim_os.h"
+#include "platform/sim/models/sim_wmi.h"
+#include "platform/sim/scenario/fault_table.h"
+#include "platform/sim/scheduler/scheduler.h"
 #include "timed_wmi.h"
 #include "watched_os.h"
 
@@ -43,7 +47,7 @@ class BenchNotebook {
   // return. Answers the service's exit code.
   int FinishService();
 
-  BenchModemPlatform& modem() noexcept { return modem_; }
+  sim::SimModemPlatform& modem() noexcept { return modem_; }
   WatchedOs& os() noexcept { return watchedOs_; }
   TimedWmi& wmi() noexcept { return timedWmi_; }
   // The firmware's own record of the calls that reached it.
@@ -55,7 +59,7 @@ class BenchNotebook {
   std::unique_ptr<sim::DebugSink> debug_;
   sim::SimOs simOs_;
   WatchedOs watchedOs_;
-  BenchModemPlatform modem_;
+  sim::SimModemPlatform modem_;
   sim::SimWmi simWmi_;
   TimedWmi timedWmi_;
   std::thread service_;

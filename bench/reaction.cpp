@@ -41,13 +41,15 @@ void RunReaction(const Options& options, Report& report) {
       throw CheckFailed("the loop did not wait again after change " + std::to_string(i));
     }
     std::this_thread::sleep_for(kSettle);
-    const auto entered = notebook.modem().Notify(i % 2 == 0);
-    if (!entered) throw CheckFailed("monitoring stopped while the service should monitor");
+    const auto entered = std::chrono::steady_clock::now();
+    if (!notebook.modem().DeliverNow(i % 2 == 0)) {
+      throw CheckFailed("monitoring stopped while the service should monitor");
+    }
     const auto started = notebook.wmi().Await(TimedWmi::Moment::kCallStart, i + 1, kPatience);
     const auto reached = notebook.wmi().Await(TimedWmi::Moment::kExecMethod, i + 1, kPatience);
     if (!started || !reached) throw CheckFailed("change " + std::to_string(i + 1) + " made no firmware call");
-    reaction.push_back(std::chrono::duration_cast<Nanoseconds>(*started - *entered));
-    firmware.push_back(std::chrono::duration_cast<Nanoseconds>(*reached - *entered));
+    reaction.push_back(std::chrono::duration_cast<Nanoseconds>(*started - entered));
+    firmware.push_back(std::chrono::duration_cast<Nanoseconds>(*reached - entered));
   }
   const int exitCode = notebook.FinishService();
   if (exitCode != 0) throw CheckFailed("the service ended with exit code " + std::to_string(exitCode));

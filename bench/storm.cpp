@@ -51,15 +51,15 @@ void RunStorm(const Options& options, Report& report) {
 
   const auto began = std::chrono::steady_clock::now();
   for (std::int64_t i = 0; i < count; ++i) {
-    if (!notebook.modem().Notify(stateOf(i))) throw CheckFailed("monitoring stopped during the storm");
+    if (!notebook.modem().DeliverNow(stateOf(i))) throw CheckFailed("monitoring stopped during the storm");
   }
   const auto delivered = std::chrono::steady_clock::now();
   const int exitCode = notebook.FinishService();
   const auto ended = notebook.os().EndedAt();
 
   if (exitCode != 0) throw CheckFailed("the service ended with exit code " + std::to_string(exitCode));
-  if (notebook.modem().HandlerFailures() != 0) {
-    throw CheckFailed(std::to_string(notebook.modem().HandlerFailures()) + " handler calls answered a failure");
+  if (const std::int64_t failures = notebook.modem().counts().handlerFailures; failures != 0) {
+    throw CheckFailed(std::to_string(failures) + " handler calls answered a failure");
   }
   if (notebook.os().Signals() != count) {
     throw CheckFailed(FormatCount(count) + " notifications signalled the loop's event " +

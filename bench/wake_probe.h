@@ -18,10 +18,10 @@
 #include <thread>
 
 #include "os/os_platform.h"
-#include "platform/sim/debug_sink.h"
-#include "platform/sim/fault_table.h"
-#include "platform/sim/scheduler.h"
-#include "platform/sim/sim_os.h"
+#include "platform/sim/files/debug_sink.h"
+#include "platform/sim/models/sim_os.h"
+#include "platform/sim/scenario/fault_table.h"
+#include "platform/sim/scheduler/scheduler.h"
 #include "samples.h"
 
 namespace korvi::bench {

@@ -73,13 +73,4 @@ WatchedOs::Clock::time_point WatchedOs::EndedAt() const {
   return endedAt_;
 }
 
-void WatchedOs::CloseEvent(os::EventHandle event) noexcept { inner_.CloseEvent(event); }
-void WatchedOs::Sleep(std::uint32_t milliseconds) noexcept { inner_.Sleep(milliseconds); }
-void WatchedOs::WriteDebugOutput(const std::wstring& message) noexcept { inner_.WriteDebugOutput(message); }
-void WatchedOs::WriteConsole(std::string_view text) noexcept { inner_.WriteConsole(text); }
-
-std::unique_ptr<os::CompletionSignal> WatchedOs::CreateCompletionSignal() noexcept {
-  return inner_.CreateCompletionSignal();
-}
-
 }  // namespace korvi::bench

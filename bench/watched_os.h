@@ -14,23 +14,20 @@
 #include <mutex>
 
 #include "os/os_platform.h"
+#include "pass_through_os.h"
 
 namespace korvi::bench {
 
-class WatchedOs final : public os::OsPlatform {
+class WatchedOs final : public PassThroughOs {
  public:
   using Clock = std::chrono::steady_clock;
 
-  explicit WatchedOs(os::OsPlatform& inner) : inner_(inner) {}
+  using PassThroughOs::PassThroughOs;
 
+  // The watched calls; every other one goes through unchanged.
   os::EventHandle CreateAutoResetEvent() noexcept override;
   bool SetEvent(os::EventHandle event) noexcept override;
   std::uint32_t WaitForEvent(os::EventHandle event) noexcept override;
-  void CloseEvent(os::EventHandle event) noexcept override;
-  void Sleep(std::uint32_t milliseconds) noexcept override;
-  void WriteDebugOutput(const std::wstring& message) noexcept override;
-  void WriteConsole(std::string_view text) noexcept override;
-  std::unique_ptr<os::CompletionSignal> CreateCompletionSignal() noexcept override;
 
   // Blocks until the loop has begun its n-th wait (counting from 1), for at most `limit`; false
   // when the service returned first or the limit passed.
@@ -54,7 +51,6 @@ class WatchedOs final : public os::OsPlatform {
  private:
   bool EndDue() const noexcept;
 
-  os::OsPlatform& inner_;
   std::atomic<os::EventHandle> loopEvent_{nullptr};
   std::atomic<std::int64_t> signals_{0};
   std::atomic<std::int64_t> wakeups_{0};

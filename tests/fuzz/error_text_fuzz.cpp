@@ -19,28 +19,14 @@
 #include "controller/messages.h"
 #include "os/os_platform.h"
 #include "os/text_encoding.h"
-#include "platform/sim/debug_sink.h"
+#include "platform/sim/files/debug_sink.h"
+#include "support/recording_os.h"
 #include "utf8.h"
 
 namespace {
 
 using korvi::fuzz::IsUtf8;
 using korvi::fuzz::Require;
-
-// Keeps the debug messages; nothing else is called on the way.
-class CapturingOs final : public korvi::os::OsPlatform {
- public:
-  korvi::os::EventHandle CreateAutoResetEvent() noexcept override { return nullptr; }
-  bool SetEvent(korvi::os::EventHandle) noexcept override { return false; }
-  std::uint32_t WaitForEvent(korvi::os::EventHandle) noexcept override { return korvi::os::kWaitFailed; }
-  void CloseEvent(korvi::os::EventHandle) noexcept override {}
-  void Sleep(std::uint32_t) noexcept override {}
-  void WriteDebugOutput(const std::wstring& message) noexcept override { messages.push_back(message); }
-  void WriteConsole(std::string_view) noexcept override { Require(false, "no console output"); }
-  std::unique_ptr<korvi::os::CompletionSignal> CreateCompletionSignal() noexcept override { return nullptr; }
-
-  std::vector<std::wstring> messages;
-};
 
 struct Form {
   const wchar_t* format;
@@ -109,11 +95,21 @@ void CheckUtf16(const std::wstring& units) {
   Require(Utf8Characters(utf8) == Utf16Characters(text), "one UTF-8 character per UTF-16 code point");
 }
 
+// The one debug message that `write` sends, on a fake of the OS seam of its own (which
+// installs itself); nothing goes to the console on the way.
+template <class Write>
+std::wstring OnlyDebugMessage(Write write) {
+  korvi::testing::RecordingOs os;
+  write();
+  const std::vector<std::wstring> messages = os.DebugMessages();
+  Require(messages.size() == 1, "one debug message per write");
+  Require(os.Console().empty(), "no console output");
+  return messages[0];
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static CapturingOs os;
-  korvi::os::UsePlatform(os);
   if (size < 5) return 0;
   const Form& form = kForms[data[0] % std::size(kForms)];
   std::uint32_t code = 0;
@@ -127,20 +123,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // The error's text: the form with the code in eight lowercase hex digits and the message up
   // to its first NUL, cut to what the buffer holds.
-  os.messages.clear();
-  korvi::cellular::ReportCaughtError(form.format, korvi::cellular::PlatformError(static_cast<std::int32_t>(code), text));
+  const std::wstring reported = OnlyDebugMessage([&] {
+    korvi::cellular::ReportCaughtError(form.format,
+                                       korvi::cellular::PlatformError(static_cast<std::int32_t>(code), text));
+  });
   char digits[9];
   std::snprintf(digits, sizeof digits, "%08x", static_cast<unsigned>(code));
   const std::wstring whole = Widen(form.prefix) + Widen(digits) + L" - " + text.substr(0, text.find(L'\0')) + Widen(form.suffix);
-  Require(os.messages.size() == 1, "one debug message per caught error");
-  Require(os.messages[0] == whole.substr(0, kBufferSize - 1), "the text is the whole form, cut at the buffer's size");
-  CheckDebugLine(os.messages[0]);
+  Require(reported == whole.substr(0, kBufferSize - 1), "the text is the whole form, cut at the buffer's size");
+  CheckDebugLine(reported);
 
   // A debug message of any length is written whole.
-  os.messages.clear();
-  korvi::WriteDebugMessage(L"%ls", text.c_str());
-  Require(os.messages.size() == 1 && os.messages[0] == text.substr(0, text.find(L'\0')), "a debug message is never cut");
-  CheckDebugLine(os.messages[0]);
+  const std::wstring written = OnlyDebugMessage([&] { korvi::WriteDebugMessage(L"%ls", text.c_str()); });
+  Require(written == text.substr(0, text.find(L'\0')), "a debug message is never cut");
+  CheckDebugLine(written);
 
   CheckUtf16(text);
   return 0;

@@ -9,8 +9,8 @@
 #include <string_view>
 
 #include "check.h"
-#include "platform/sim/fault_table.h"
-#include "platform/sim/scenario.h"
+#include "platform/sim/scenario/fault_table.h"
+#include "platform/sim/scenario/scenario.h"
 
 namespace {
 

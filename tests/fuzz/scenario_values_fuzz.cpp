@@ -14,9 +14,9 @@
 #include <string_view>
 
 #include "check.h"
-#include "utf8.h"
 #include "os/text_encoding.h"
-#include "platform/sim/scenario.h"
+#include "utf8.h"
+#include "platform/sim/scenario/scenario.h"
 
 namespace {
 

@@ -12,10 +12,10 @@
 #include "cellular/init_sar.h"
 #include "cellular/radio_state.h"
 #include "cellular/tx_status_monitor.h"
-#include "platform/sim/apartments.h"
-#include "platform/sim/object_count.h"
-#include "platform/sim/sim_modem.h"
-#include "platform/sim/sim_os.h"
+#include "platform/sim/models/apartments.h"
+#include "platform/sim/models/object_count.h"
+#include "platform/sim/models/sim_modem.h"
+#include "platform/sim/models/sim_os.h"
 #include "support/recording_os.h"
 
 namespace korvi {
@@ -605,6 +605,31 @@ TEST_F(ModemFixture, StopTwiceAsksTwiceAndSwallowsFailures) {
   cellular::StopTxStatusMonitor();
   EXPECT_EQ(faults_->Calls("StopTransmissionStateMonitoring"), 2);
   EXPECT_NE(cellular::sarManager, nullptr) << "stopping does not release the manager";
+}
+
+// A host that raises changes itself (the benchmarks) hands the simulated modem one at the
+// moment it chooses: it reaches the handler before the call returns, on the caller's own
+// thread, and only while monitoring runs.
+TEST_F(ModemFixture, DeliverNowReachesTheHandlerOnTheCallersThreadOnlyWhileMonitoring) {
+  Start();
+  const os::EventHandle event = os_.CreateAutoResetEvent();
+  std::vector<std::thread::id> signalledFrom;
+  os_.onSetEvent = [&](os::EventHandle) { signalledFrom.push_back(std::this_thread::get_id()); };
+  EXPECT_FALSE(modem_->DeliverNow(true)) << "delivered before monitoring started";
+  EXPECT_FALSE(modem_->Monitoring());
+
+  OnFreshThread([&] { EXPECT_EQ(cellular::TxStatusMonitor(event), 0); });
+  ASSERT_TRUE(modem_->Monitoring());
+  EXPECT_TRUE(modem_->DeliverNow(true));
+  EXPECT_EQ(cellular::isTransmitting.load(), 1);
+  EXPECT_TRUE(os_.IsSignalled(event));
+  EXPECT_EQ(signalledFrom, std::vector<std::thread::id>{std::this_thread::get_id()});
+
+  cellular::StopTxStatusMonitor();
+  EXPECT_FALSE(modem_->Monitoring());
+  EXPECT_FALSE(modem_->DeliverNow(false)) << "delivered after monitoring stopped";
+  EXPECT_EQ(cellular::isTransmitting.load(), 1) << "a change after the stop reached the handler";
+  EXPECT_EQ(modem_->counts().notifications, 1);
 }
 
 }  // namespace

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "default_scenario.h"
-#include "platform/sim/scenario.h"
-#include "platform/sim/scenario_file.h"
+#include "platform/sim/scenario/scenario.h"
+#include "platform/sim/scenario/scenario_file.h"
 
 namespace korvi::sim {
 namespace {

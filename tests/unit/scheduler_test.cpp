@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "os/os_platform.h"
-#include "platform/sim/scheduler.h"
+#include "platform/sim/scheduler/scheduler.h"
 
 namespace korvi::sim {
 namespace {

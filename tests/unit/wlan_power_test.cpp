@@ -21,12 +21,12 @@
 #include <utility>
 #include <vector>
 
-#include "platform/sim/apartments.h"
-#include "platform/sim/fault_table.h"
-#include "platform/sim/object_count.h"
-#include "platform/sim/scenario.h"
-#include "platform/sim/scheduler.h"
-#include "platform/sim/sim_wmi.h"
+#include "platform/sim/models/apartments.h"
+#include "platform/sim/models/object_count.h"
+#include "platform/sim/models/sim_wmi.h"
+#include "platform/sim/scenario/fault_table.h"
+#include "platform/sim/scenario/scenario.h"
+#include "platform/sim/scheduler/scheduler.h"
 #include "support/recording_os.h"
 #include "wlan_power/invoke_exec_int.h"
 #include "wlan_power/wlan_tx_state.h"

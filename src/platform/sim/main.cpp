@@ -11,10 +11,10 @@
 
 #include "controller/service.h"
 #include "default_scenario.h"
+#include "platform/sim/files/own_file.h"
+#include "platform/sim/files/shown_input.h"
 #include "platform/sim/notebook.h"
-#include "platform/sim/own_file.h"
-#include "platform/sim/scenario_file.h"
-#include "platform/sim/shown_input.h"
+#include "platform/sim/scenario/scenario_file.h"
 
 namespace {
 namespace sim = korvi::sim;

@@ -4,7 +4,7 @@
 
 #include "cellular/modem_platform.h"
 #include "os/os_platform.h"
-#include "platform/sim/object_count.h"
+#include "platform/sim/models/object_count.h"
 #include "wlan_power/wmi_service.h"
 
 namespace korvi::sim {

@@ -5,15 +5,15 @@
 #include <iosfwd>
 #include <memory>
 
-#include "platform/sim/debug_sink.h"
-#include "platform/sim/fault_table.h"
-#include "platform/sim/scenario.h"
-#include "platform/sim/scheduler.h"
-#include "platform/sim/sim_modem.h"
-#include "platform/sim/sim_os.h"
-#include "platform/sim/sim_wmi.h"
-#include "platform/sim/trace_file.h"
-#include "platform/sim/trace_log.h"
+#include "platform/sim/files/debug_sink.h"
+#include "platform/sim/models/sim_modem.h"
+#include "platform/sim/models/sim_os.h"
+#include "platform/sim/models/sim_wmi.h"
+#include "platform/sim/recorder/trace_file.h"
+#include "platform/sim/recorder/trace_log.h"
+#include "platform/sim/scenario/fault_table.h"
+#include "platform/sim/scenario/scenario.h"
+#include "platform/sim/scheduler/scheduler.h"
 
 namespace korvi::sim {
 

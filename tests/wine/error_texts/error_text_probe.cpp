@@ -20,8 +20,8 @@
 #include <string_view>
 
 #include "os/text_encoding.h"
-#include "platform/sim/debug_sink.h"
-#include "platform/sim/error_text.h"
+#include "platform/sim/files/debug_sink.h"
+#include "platform/sim/models/error_text.h"
 #include "platform/windows/error_text.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <utility>
 
 #include "cellular/platform_error.h"
-#include "platform/sim/object_count.h"
+#include "platform/sim/models/object_count.h"
 #include "platform/windows/support/com_object.h"
 #include "platform/windows/support/hstrings.h"
 #include "platform/windows/support/owners.h"

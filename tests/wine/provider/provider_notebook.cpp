@@ -10,7 +10,7 @@
 #include <string>
 
 #include "default_scenario.h"
-#include "platform/sim/scenario_file.h"
+#include "platform/sim/scenario/scenario_file.h"
 #include "reaction_stamps.h"
 
 namespace korvi::fake {

@@ -20,7 +20,7 @@
 #include "command_line.h"
 #include "dbwin_channel.h"
 #include "output_file.h"
-#include "platform/sim/debug_sink.h"
+#include "platform/sim/files/debug_sink.h"
 
 namespace korvi::capture {
 namespace {
