@@ -24,6 +24,16 @@ namespace korvi::capture {
 // The debug channel's form of the loop's radio-off report.
 inline constexpr std::string_view kRadioOffDebugMessage = "[MS_SAR]  Korvi::GetRadioState()  Off";
 
+// A firmware request that has started and whose state has not shown yet: where its records
+// sit among the held ones. At namespace scope rather than nested, so that optional<> sees its
+// member initializers when the builder declares one (clang 14 does not otherwise).
+struct OpenRequest {
+  std::size_t start = 0;                // its firmware_start in the held records
+  std::optional<std::size_t> end;       // its firmware_end there, once it has ended
+  std::optional<std::uint32_t> result;  // ExecMethod's
+  bool stateCarried = false;            // InECX was put successfully
+};
+
 class TraceBuilder {
  public:
   TraceBuilder();  // the run record is ready at once
@@ -37,13 +47,6 @@ class TraceBuilder {
   std::vector<Record> TakeReady();
 
  private:
-  struct OpenRequest {
-    std::size_t start = 0;                // its firmware_start in held_
-    std::optional<std::size_t> end;       // its firmware_end in held_, once it has ended
-    std::optional<std::uint32_t> result;  // ExecMethod's
-    bool stateCarried = false;            // InECX was put successfully
-  };
-
   void Add(Record record);
   void Report(std::int64_t us);
   void End(std::int64_t us);
