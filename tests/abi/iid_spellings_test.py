@@ -11,6 +11,8 @@ import unittest
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 OWN_ABI = ROOT / "src" / "platform" / "windows" / "abi" / "own"
+# The parameterized instances' aliases, which the __CRT_UUID_DECLs name.
+PARAMETERIZED = ROOT / "src" / "platform" / "windows" / "abi" / "parameterized.h"
 
 MIDL = re.compile(r'MIDL_INTERFACE\("([0-9a-fA-F-]{36})"\)\s*([^{]*?)\s*:\s*public\b')
 CRT = re.compile(r"__CRT_UUID_DECL\(\s*([^,]+?)\s*,\s*((?:0x[0-9a-fA-F]+\s*,\s*){10}0x[0-9a-fA-F]+)\s*\)")
@@ -32,7 +34,8 @@ def guid_of_bytes(numbers):
 
 def spellings(text):
     """(name -> IID of the MIDL_INTERFACE string, name -> IID of the __CRT_UUID_DECL bytes)."""
-    aliases = {alias: plain(target) for alias, target in ALIAS.findall(text)}
+    alias_text = PARAMETERIZED.read_text() + text
+    aliases = {alias: plain(target) for alias, target in ALIAS.findall(alias_text)}
     midl = {}
     for guid, name in MIDL.findall(text):
         midl[plain(name)] = guid.lower()

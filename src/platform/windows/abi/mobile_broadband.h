@@ -24,6 +24,7 @@
 #include "platform/windows/abi/own/foundation.h"
 #include "platform/windows/abi/own/network_operators.h"
 #endif
+#include "platform/windows/abi/parameterized.h"
 
 namespace korvi::abi {
 
@@ -38,13 +39,6 @@ using AsyncStatus = ABI::Windows::Foundation::AsyncStatus;
 using AsyncStatus = ::AsyncStatus;
 #endif
 
-// The parameterized instances, spelled once so that every user names the same type.
-using CommandResultOperation = WF::IAsyncOperation<NO::MobileBroadbandDeviceServiceCommandResult*>;
-using CommandResultCompletedHandler = WF::IAsyncOperationCompletedHandler<NO::MobileBroadbandDeviceServiceCommandResult*>;
-using ModemConfigurationOperation = WF::IAsyncOperation<NO::MobileBroadbandModemConfiguration*>;
-using ModemConfigurationCompletedHandler = WF::IAsyncOperationCompletedHandler<NO::MobileBroadbandModemConfiguration*>;
-using TransmissionStateChangedHandler =
-    WF::ITypedEventHandler<NO::MobileBroadbandSarManager*, NO::MobileBroadbandTransmissionStateChangedEventArgs*>;
 // GetIsTransmittingAsync's operation (not called by the service): the SDK instantiates the
 // template with bool, mingw-w64 with its one-byte boolean.
 #if KORVI_ABI_FROM_SDK

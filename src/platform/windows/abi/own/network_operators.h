@@ -240,30 +240,21 @@ IMobileBroadbandTransmissionStateChangedEventArgs : public IInspectable {
 
 }  // namespace ABI::Windows::Networking::NetworkOperators
 
-// __uuidof for mingw-w64, which takes IIDs from these specializations rather than from the
-// MIDL_INTERFACE attribute. The parameterized instances go through aliases because the macro
-// cannot take a template argument list with a comma in it.
-#ifdef __CRT_UUID_DECL
-namespace korvi_abi_uuid {
-namespace NO = ABI::Windows::Networking::NetworkOperators;
-namespace WF = ABI::Windows::Foundation;
-using CommandResultOperation = WF::IAsyncOperation<NO::MobileBroadbandDeviceServiceCommandResult*>;
-using CommandResultCompletedHandler = WF::IAsyncOperationCompletedHandler<NO::MobileBroadbandDeviceServiceCommandResult*>;
-using ModemConfigurationOperation = WF::IAsyncOperation<NO::MobileBroadbandModemConfiguration*>;
-using ModemConfigurationCompletedHandler = WF::IAsyncOperationCompletedHandler<NO::MobileBroadbandModemConfiguration*>;
-using TransmissionStateChangedHandler =
-    WF::ITypedEventHandler<NO::MobileBroadbandSarManager*, NO::MobileBroadbandTransmissionStateChangedEventArgs*>;
-}  // namespace korvi_abi_uuid
+#include "platform/windows/abi/parameterized.h"
 
-__CRT_UUID_DECL(korvi_abi_uuid::CommandResultOperation,
+// __uuidof for mingw-w64, which takes IIDs from these specializations rather than from the
+// MIDL_INTERFACE attribute. The parameterized instances go through their aliases because the
+// macro cannot take a template argument list with a comma in it.
+#ifdef __CRT_UUID_DECL
+__CRT_UUID_DECL(korvi::abi::CommandResultOperation,
                 0x2c673aa8, 0x6a35, 0x50fd, 0x94, 0x22, 0x36, 0x15, 0xa1, 0xc2, 0x8c, 0xcb)
-__CRT_UUID_DECL(korvi_abi_uuid::CommandResultCompletedHandler,
+__CRT_UUID_DECL(korvi::abi::CommandResultCompletedHandler,
                 0x21f0ce4f, 0x8f33, 0x5e71, 0xa4, 0x57, 0xdd, 0xa5, 0x53, 0xb0, 0xd6, 0xbb)
-__CRT_UUID_DECL(korvi_abi_uuid::ModemConfigurationOperation,
+__CRT_UUID_DECL(korvi::abi::ModemConfigurationOperation,
                 0xcdbe0003, 0xdaaa, 0x5c89, 0x92, 0xe6, 0xa4, 0x7f, 0xfc, 0x24, 0x18, 0xa2)
-__CRT_UUID_DECL(korvi_abi_uuid::ModemConfigurationCompletedHandler,
+__CRT_UUID_DECL(korvi::abi::ModemConfigurationCompletedHandler,
                 0xc11e0649, 0x8237, 0x5c93, 0xbb, 0xdb, 0x2e, 0xda, 0x52, 0x16, 0xfd, 0x3f)
-__CRT_UUID_DECL(korvi_abi_uuid::TransmissionStateChangedHandler,
+__CRT_UUID_DECL(korvi::abi::TransmissionStateChangedHandler,
                 0x540c4534, 0xcd85, 0x5abe, 0x80, 0x13, 0x13, 0xcb, 0x14, 0x0e, 0xd1, 0x8b)
 __CRT_UUID_DECL(ABI::Windows::Networking::NetworkOperators::IMobileBroadbandModemStatics,
                 0xf99ed637, 0xd6f1, 0x4a78, 0x8c, 0xbc, 0x64, 0x21, 0xa6, 0x50, 0x63, 0xc8)

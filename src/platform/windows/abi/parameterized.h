@@ -1,0 +1,19 @@
+// The parameterized instances of the Windows Runtime templates that the service uses, spelled
+// once so that every user (the service, the fake providers, and our own declarations' IIDs
+// for mingw-w64) names the same type. Include it after the interfaces are declared: through
+// mobile_broadband.h, or at the end of own/network_operators.h.
+#pragma once
+
+namespace korvi::abi {
+
+namespace NO = ABI::Windows::Networking::NetworkOperators;
+namespace WF = ABI::Windows::Foundation;
+
+using CommandResultOperation = WF::IAsyncOperation<NO::MobileBroadbandDeviceServiceCommandResult*>;
+using CommandResultCompletedHandler = WF::IAsyncOperationCompletedHandler<NO::MobileBroadbandDeviceServiceCommandResult*>;
+using ModemConfigurationOperation = WF::IAsyncOperation<NO::MobileBroadbandModemConfiguration*>;
+using ModemConfigurationCompletedHandler = WF::IAsyncOperationCompletedHandler<NO::MobileBroadbandModemConfiguration*>;
+using TransmissionStateChangedHandler =
+    WF::ITypedEventHandler<NO::MobileBroadbandSarManager*, NO::MobileBroadbandTransmissionStateChangedEventArgs*>;
+
+}  // namespace korvi::abi
