@@ -1,7 +1,8 @@
 # The release of the Windows build: `cpack` in the mingw build tree makes
 #   korvi-sar-<version>-win64.zip        korvi-sar.exe and korvi-capture.exe (stripped),
-#                                        deploy/korvi-sar.task.xml, docs/deploying.md,
-#                                        docs/field-capture.md, README.md, LICENSE
+#                                        deploy/korvi-sar.task.xml, README.md, LICENSE and
+#                                        the docs README links to (docs/*.md and the
+#                                        pictures they show), at the same relative paths
 #   korvi-sar-<version>-win64-debug.zip  korvi-sar.exe.debug and korvi-capture.exe.debug, the
 #                                        debug information each stripped exe names in its
 #                                        .gnu_debuglink
@@ -35,7 +36,10 @@ add_custom_target(korvi_release_exe ALL DEPENDS ${release_outputs})
 
 install(FILES README.md LICENSE DESTINATION . COMPONENT service)
 install(FILES deploy/korvi-sar.task.xml DESTINATION deploy COMPONENT service)
-install(FILES docs/deploying.md docs/field-capture.md DESTINATION docs COMPONENT service)
+# Every page of docs/ and the pictures they show, so that README's links (and theirs) open
+# inside the unpacked zip as they do in the repository.
+file(GLOB shipped_docs CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/*.md ${PROJECT_SOURCE_DIR}/docs/*.svg)
+install(FILES ${shipped_docs} DESTINATION docs COMPONENT service)
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME korvi-sar)

@@ -1,5 +1,6 @@
-// The summary's figures from small traces: which request answers which notification, what
-// counts as failed, the median of an odd and an even count, and the text it prints.
+// The text the summary prints. Which request answers which notification, what counts as
+// failed and the median are in the table that the timeline's test shares
+// (reaction_cases.json, reaction_cases_test.cpp).
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -18,57 +19,6 @@ Record End(std::int64_t us, std::optional<std::uint32_t> result = 0u) {
   r.result = result;
   return r;
 }
-
-struct SummaryCase {
-  const char* name;
-  std::vector<Record> records;
-  std::size_t notifications, requests, failed, unanswered, measured;
-  std::int64_t medianUs, maxUs;
-};
-
-class CaptureSummaryTest : public testing::TestWithParam<SummaryCase> {};
-
-TEST_P(CaptureSummaryTest, Figures) {
-  const SummaryCase& c = GetParam();
-  CaptureSummary summary;
-  for (const Record& r : c.records) summary.Add(r);
-  EXPECT_EQ(summary.notifications(), c.notifications);
-  EXPECT_EQ(summary.requests(), c.requests);
-  EXPECT_EQ(summary.failedRequests(), c.failed);
-  EXPECT_EQ(summary.unanswered(), c.unanswered);
-  const Reaction reaction = summary.reaction();
-  EXPECT_EQ(reaction.measured, c.measured);
-  EXPECT_EQ(reaction.medianUs, c.medianUs);
-  EXPECT_EQ(reaction.maxUs, c.maxUs);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, CaptureSummaryTest,
-    testing::Values(
-        SummaryCase{"nothing", {}, 0, 0, 0, 0, 0, 0, 0},
-        // A request with no notification before it (radio off at start) answers nobody.
-        SummaryCase{"no_notification", {Start(10), End(20)}, 0, 1, 0, 0, 0, 0, 0},
-        SummaryCase{"notification_with_no_request_after_it", {Start(1), End(2), Notify(5)}, 1, 1, 0, 1, 0, 0, 0},
-        SummaryCase{"one_notification_one_request", {Notify(100), Start(150), End(1100)}, 1, 1, 0, 0, 1, 1000, 1000},
-        SummaryCase{"two_notifications_before_one_request",
-                    {Notify(100), Notify(300), Start(400), End(500)}, 2, 1, 0, 0, 2, 300, 400},
-        // The loop read the state before this notification: the next request answers it.
-        SummaryCase{"notification_during_a_request",
-                    {Notify(0), Start(10), Notify(20), End(30), Start(40), End(70)}, 2, 2, 0, 0, 2, 40, 50},
-        // No line before the request: the first line inside it is its own wake-up's, late;
-        // a second one inside it is a new change, for the next request.
-        SummaryCase{"line_after_the_request_it_woke",
-                    {Start(10), Notify(12), Notify(15), End(30), Start(40), End(70)}, 2, 2, 0, 0, 2, 36, 55},
-        // The request at radio off follows no wake-up: a line inside it is a new change.
-        SummaryCase{"line_during_the_request_at_radio_off",
-                    {Record(RecordKind::kRadioOff, 5), Start(10), Notify(12), End(30)}, 1, 1, 0, 1, 0, 0, 0},
-        SummaryCase{"failed_requests",
-                    {Notify(0), Start(1), End(5, std::nullopt), Notify(10), Start(11), End(20, 0x80041001u), Start(30), End(31)},
-                    2, 3, 2, 0, 2, 7, 10},
-        SummaryCase{"odd_count_median",
-                    {Notify(0), Start(0), End(3), Notify(10), Start(10), End(19), Notify(20), Start(20), End(25)},
-                    3, 3, 0, 0, 3, 5, 9}),
-    [](const testing::TestParamInfo<SummaryCase>& info) { return std::string(info.param.name); });
 
 TEST(CaptureSummaryTextTest, SaysEveryFigure) {
   CaptureSummary summary;

@@ -113,8 +113,6 @@ def links(repo):
             path, _, anchor = target.partition("#")
             where = os.path.realpath(os.path.join(os.path.dirname(page), path)) if path else os.path.realpath(page)
             name = os.path.relpath(page, repo)
-            if path.endswith("field-capture.md") and not os.path.exists(where):
-                continue  # written with the capture tool, on its own branch
             check(os.path.exists(where), f"{name}: link to {target}: no such file")
             if anchor and where.endswith(".md") and os.path.exists(where):
                 check(anchor in anchors.get(where, set()), f"{name}: link to {target}: no such heading")

@@ -4,13 +4,17 @@
     check_release_zip.py PACKAGE_DIR VERSION
 
 PACKAGE_DIR holds exactly korvi-sar-VERSION-win64.zip (what ships) and
-korvi-sar-VERSION-win64-debug.zip (the debug information). The first holds exactly the two
-stripped exes (the service and the field-capture tool), the task definition, the deployment
-and field-capture guides, the README and the licence; each exe carries its version resource
-and manifest and names its debug file, whose checksum matches the one in the second zip.
-Prints one line per fault, ends with 1 if there was one."""
+korvi-sar-VERSION-win64-debug.zip (the debug information). The first holds the two stripped
+exes (the service and the field-capture tool), the task definition, the README, the licence,
+and docs/: the deployment and field-capture guides and the other pages and pictures the
+README's links lead to; nothing else. Every relative link of every page it holds leads to a
+file it holds, so that the docs read inside the unpacked zip as in the repository. Each exe
+carries its version resource and manifest and names its debug file, whose checksum matches
+the one in the second zip. Prints one line per fault, ends with 1 if there was one."""
 
 import os
+import posixpath
+import re
 import struct
 import sys
 import zipfile
@@ -21,9 +25,52 @@ import check_pe_resources  # noqa: E402
 import pe_file  # noqa: E402
 
 PROGRAMS = ["korvi-capture.exe", "korvi-sar.exe"]
-SHIPPED = sorted(["LICENSE", "README.md", "deploy/korvi-sar.task.xml", "docs/deploying.md", "docs/field-capture.md"]
-                 + PROGRAMS)
+# What must ship whatever the links say; the rest of docs/ ships as the pages link it.
+REQUIRED = sorted(["LICENSE", "README.md", "deploy/korvi-sar.task.xml", "docs/deploying.md", "docs/field-capture.md"]
+                  + PROGRAMS)
+DOCS = re.compile(r"docs/[^/]+\.(md|svg)")
 DEBUG = sorted(p + ".debug" for p in PROGRAMS)
+
+
+def prose(text):
+    """A page's text outside its fenced blocks, where a link is a link."""
+    inside, kept = False, []
+    for line in text.splitlines():
+        if line.startswith("```"):
+            inside = not inside if (not inside or line == "```") else inside
+            continue
+        if not inside:
+            kept.append(line)
+    return "\n".join(kept)
+
+
+def page_links(archive, page):
+    """(target, path in the zip) of each relative link to a file on a shipped page."""
+    text = archive.read(page).decode("utf-8", "replace")
+    found = []
+    for target in re.findall(r"\]\(([^)\s]+)\)", prose(text)):
+        path = target.partition("#")[0]
+        if path and not re.match(r"[a-z]+:", path):  # not a heading of the page, nor a web address
+            found.append((target, posixpath.normpath(posixpath.join(posixpath.dirname(page), path))))
+    return found
+
+
+def link_faults(archive, names):
+    """A relative link of a shipped page that does not lead to a shipped file; and a page or
+    picture of docs/ that no chain of links from README.md leads to, which nobody would find."""
+    faults = [f"{page}: link to {target}: {where} is not in the zip"
+              for page in sorted(n for n in names if n.endswith(".md"))
+              for target, where in page_links(archive, page) if where not in names]
+    reached, pages = set(), ["README.md"]
+    while pages:
+        page = pages.pop()
+        if page not in reached:
+            reached.add(page)
+            if page.endswith(".md"):
+                pages += [where for _, where in page_links(archive, page) if where in names]
+    faults += [f"{name} ships, but no link from README.md leads to it"
+               for name in sorted(names) if DOCS.fullmatch(name) and name not in reached]
+    return faults
 
 
 def members(archive):
@@ -66,8 +113,11 @@ def check(package_dir, version):
 
     with zipfile.ZipFile(os.path.join(package_dir, base + ".zip")) as shipped:
         names = members(shipped)
-        if names != SHIPPED:
-            return [f"{base}.zip holds {names}, expected {SHIPPED}"]
+        missing = [n for n in REQUIRED if n not in names]
+        extra = [n for n in names if n not in REQUIRED and not DOCS.fullmatch(n)]
+        if missing or extra:
+            return [f"{base}.zip holds {names}: missing {missing}, not to ship {extra}"]
+        faults += link_faults(shipped, set(names))
         exes = {p: pe_file.PeFile(shipped.read(p), p) for p in PROGRAMS}
     with zipfile.ZipFile(os.path.join(package_dir, base + "-debug.zip")) as debug:
         names = members(debug)

@@ -50,11 +50,12 @@ class Mark:
 @dataclass
 class Reaction:
     """How fast the WLAN power followed: the simulated notebook's summary, or for a capture,
-    which cannot tell a start of transmission, each notification to the end of the firmware
-    call that answered it."""
+    which cannot tell a start of transmission, korvi-capture's own figures (CaptureReaction)."""
     latencies_us: list = field(default_factory=list)
     already_reduced: int = 0  # starts that found the power still reduced (simulated runs)
-    never_reduced: int = 0  # starts answered with another state, or the run ended on them
+    # Simulated: starts answered with another state, or the run ended on them. Capture: the
+    # notifications with no request after them.
+    never_reduced: int = 0
 
     def median_us(self):
         ordered = sorted(self.latencies_us)
@@ -70,6 +71,54 @@ class Reaction:
 
 SIMULATED = "sim"
 CAPTURE = "capture"
+
+
+class CaptureReaction:
+    """A capture's reaction, by the rule korvi-capture's summary follows (CaptureSummary in
+    tools/capture), so that the picture of a capture states the figures the capture printed.
+
+    A notification is answered by the first request that starts after it, failed or not:
+    several notifications before one request are all answered by it, each timed to its end.
+    One that comes while a request runs is answered by the next request, as the loop reads the
+    state only before a request, with one exception: the handler writes its line after it has
+    woken the loop, so the line can reach the console after the request it woke has started.
+    A request that no line came before was woken by a line still to come (every request but
+    the one after radio off follows a wake-up), so the first line that comes while it runs is
+    its own. A notification with no request after it has no reaction.
+    """
+
+    def __init__(self, reaction):
+        self.reaction = reaction
+        self.waiting = []  # notifications no request has started after yet
+        self.answering = []  # those the running request answers
+        self.running = False  # a request has started and not ended
+        self.owed = False  # the running request's own line has not come yet
+        self.radio_off_since_start = False  # the next request restores power at radio off
+
+    def notify(self, at):
+        if self.running and self.owed:
+            self.answering.append(at)  # the late line of the request's own wake-up
+            self.owed = False
+        else:
+            self.waiting.append(at)
+
+    def firmware_start(self):
+        self.running = True
+        self.owed = not self.waiting and not self.radio_off_since_start
+        self.radio_off_since_start = False
+        self.answering, self.waiting = self.waiting, []
+
+    def firmware_end(self, at):
+        self.reaction.latencies_us.extend(at - notified for notified in self.answering)
+        self.answering = []
+        self.running = False
+        self.owed = False
+
+    def radio_off(self):
+        self.radio_off_since_start = True
+
+    def finish(self):
+        self.reaction.never_reduced = len(self.waiting)
 
 
 @dataclass
@@ -261,7 +310,7 @@ def build_timeline(records):
     open_call = None
     reaction = timeline.reaction
     pending_starts = []  # simulated: starts at normal power, not yet answered by a completed call
-    waiting_notification = None  # capture: the last notification, until a completed call answers it
+    capture_reaction = CaptureReaction(reaction) if capture else None
 
     def close_wlan(at):
         if not power_known:
@@ -287,9 +336,7 @@ def build_timeline(records):
                 timeline.transmitting.append(Span(tx_since, at))
         elif event == "notify":
             if capture:
-                if waiting_notification is not None:
-                    reaction.never_reduced += 1  # superseded before a call completed
-                waiting_notification = at
+                capture_reaction.notify(at)
                 timeline.notifications.append(Mark(at, "seen"))
             else:
                 timeline.notifications.append(Mark(at, "on" if record["transmitting"] else "off",
@@ -299,6 +346,8 @@ def build_timeline(records):
         elif event == "firmware_start":
             open_call = FirmwareCall(at, at, record["wlan_state"], "", False)
             timeline.firmware.append(open_call)
+            if capture:
+                capture_reaction.firmware_start()
         elif event == "firmware_end":
             ok = record["result"] == "0x00000000"
             if not ok:
@@ -308,6 +357,8 @@ def build_timeline(records):
                 open_call = None
             else:  # an end without its start: still a call that ended here
                 timeline.firmware.append(FirmwareCall(at, at, record["wlan_state"], record["result"], ok))
+            if capture:
+                capture_reaction.firmware_end(at)
             if ok:
                 now_reduced = record["wlan_state"] == REDUCED
                 if now_reduced != reduced or not power_known:
@@ -315,19 +366,17 @@ def build_timeline(records):
                     reduced = now_reduced
                     power_known = True
                     wlan_since = at
-                if capture:
-                    if waiting_notification is not None:
-                        reaction.latencies_us.append(at - waiting_notification)
-                        waiting_notification = None
-                elif reduced:
+                # A capture has no modem edges, so no starts wait here.
+                if reduced:
                     reaction.latencies_us.extend(at - started for started in pending_starts)
                 else:
                     # The service answered these starts with another state: never reduced.
                     reaction.never_reduced += len(pending_starts)
-                if not capture:
-                    pending_starts = []
+                pending_starts = []
         elif event == "radio_off":
             cause = record.get("cause")
+            if capture:
+                capture_reaction.radio_off()
             timeline.radio.append(Mark(at, f"radio off ({cause})" if cause else "radio off"))
         elif event == "radio_on":
             timeline.radio.append(Mark(at, "radio on"))
@@ -351,8 +400,9 @@ def build_timeline(records):
     close_wlan(end)
     if open_call is not None:
         open_call.end_us = end
-    # Starts still waiting at the end, and a capture's last unanswered notification.
-    reaction.never_reduced += len(pending_starts) + (waiting_notification is not None)
+    reaction.never_reduced += len(pending_starts)  # starts still waiting at the end
+    if capture:
+        capture_reaction.finish()
     return timeline
 
 

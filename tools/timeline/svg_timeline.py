@@ -120,9 +120,8 @@ def header_parts(timeline):
     reaction = timeline.reaction
     n = len(reaction.latencies_us)
     timing = f"{n} measured, median {_figure_ms(reaction.median_us())}, max {_figure_ms(reaction.max_us())}"
-    calls = (f"notifications {len(timeline.notifications)}"
-             + ("" if timeline.is_capture else f", wake-ups {len(timeline.wakeups)}")
-             + f", firmware calls {len(timeline.firmware)} (failed {timeline.failed_calls})")
+    calls = (f"notifications {len(timeline.notifications)}, wake-ups {len(timeline.wakeups)}, "
+             f"firmware calls {len(timeline.firmware)} (failed {timeline.failed_calls})")
     if timeline.exited:
         ending = f"exit code {timeline.exit_code}"
         if timeline.transmitting and timeline.transmitting[-1].end_us == timeline.end_us:
@@ -131,10 +130,13 @@ def header_parts(timeline):
     else:
         ending = "no exit record: the run did not end cleanly"
     if timeline.is_capture:
-        return [f"reaction (notification to the end of the firmware call that answered it): {timing}, "
-                f"{reaction.never_reduced} with no completed call",
-                calls, ending,
-                "a capture knows no modem edges nor wake-ups, so exposure is not known"]
+        # In korvi-capture's own words and order, so that its summary and the picture read alike.
+        counts = (f"notifications {len(timeline.notifications)}, firmware requests {len(timeline.firmware)} "
+                  f"(failed {timeline.failed_calls}), radio off {len(timeline.radio)}")
+        head = [f"{counts}, {ending}"] if timeline.exited else [counts, ending]
+        return head + [f"reaction (notification to the end of the request after it): {timing}",
+                       f"notifications with no request after them {reaction.never_reduced}",
+                       "a capture knows no modem edges nor wake-ups, so exposure is not known"]
     transmitting_us = timeline.total_us(timeline.transmitting)
     return [f"transmitting {_ms(transmitting_us)} ms in {len(timeline.transmitting)} "
             f"{'burst' if len(timeline.transmitting) == 1 else 'bursts'}",

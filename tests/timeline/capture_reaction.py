@@ -1,0 +1,70 @@
+#!/usr/bin/python3
+"""The timeline's picture of a capture states the figures korvi-capture printed for it.
+
+    capture_reaction.py TOOL CASES_JSON WORK_DIR
+
+CASES_JSON is the table of small capture traces that korvi-capture's own test reads too
+(tests/capture/reaction_cases.json): each trace is rendered, and the picture's reaction
+figures and its header must be those of the capture's summary.
+"""
+
+import json
+import os
+import subprocess
+import sys
+import xml.etree.ElementTree as ElementTree
+
+SVG = "{http://www.w3.org/2000/svg}"
+
+
+def header_of(root):
+    # The header wraps its clauses, joined by "; ", over several lines: joined again, the
+    # clauses read as one text whatever the wrapping.
+    return "; ".join(e.text or "" for e in root.iter(SVG + "text") if "figures" in (e.get("class") or "").split())
+
+
+def check_case(tool, case, work):
+    name = case["name"]
+    trace = os.path.join(work, f"{name}.trace")
+    picture = os.path.join(work, f"{name}.svg")
+    with open(trace, "w", encoding="utf-8") as out:
+        out.writelines(json.dumps(line, separators=(",", ":")) + "\n" for line in case["trace"])
+    run = subprocess.run([tool, trace, "-o", picture], capture_output=True, text=True, timeout=60)
+    if run.returncode != 0 or run.stderr:
+        return [f"{name}: korvi-timeline exited {run.returncode}: {run.stderr.strip()}"]
+    root = ElementTree.parse(picture).getroot()
+    figures = case["figures"]
+    expected = {
+        "data-reaction-measured": str(figures["measured"]),
+        "data-reaction-median-us": "" if figures["median_us"] is None else str(figures["median_us"]),
+        "data-reaction-max-us": "" if figures["max_us"] is None else str(figures["max_us"]),
+        "data-never-reduced": str(figures["unanswered"]),
+    }
+    failures = [f"{name}: {attribute} is {root.get(attribute)!r}, expected {wanted!r}"
+                for attribute, wanted in expected.items() if root.get(attribute) != wanted]
+    header = header_of(root)
+    failures += [f"{name}: the header {header!r} does not say {line!r}"
+                 for line in case["summary"] if line not in header]
+    return failures
+
+
+def main(tool, cases_path, work):
+    os.makedirs(work, exist_ok=True)
+    with open(cases_path, encoding="utf-8") as stream:
+        cases = json.load(stream)["cases"]
+    if len(cases) < 10:
+        return [f"{cases_path}: only {len(cases)} cases"]
+    failures = []
+    for case in cases:
+        failures += check_case(tool, case, work)
+    return failures
+
+
+if __name__ == "__main__":
+    if len(sys.argv) != 4:
+        print("usage: capture_reaction.py TOOL CASES_JSON WORK_DIR", file=sys.stderr)
+        sys.exit(2)
+    found = main(*sys.argv[1:4])
+    for failure in found:
+        print(f"capture_reaction: {failure}")
+    sys.exit(1 if found else 0)
