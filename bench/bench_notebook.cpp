@@ -14,12 +14,13 @@ BenchNotebook::BenchNotebook(std::int64_t firmwareMs)
     : scheduler_(sim::Clock::kRealTime),
       // The debug channel costs what a file write costs, and goes nowhere.
       debug_(sim::DebugSink::OpenFile("/dev/null")),
-      simOs_(faults_, scheduler_, *debug_),
+      // The benchmarks time the service, not a trace: nothing is recorded.
+      simOs_(faults_, scheduler_, *debug_, sim::Recorder::Nothing()),
       watchedOs_(simOs_),
       // A healthy modem that answers at once and stays on, so the loop never takes its
       // radio-off exit on its own.
-      modem_(sim::ModemSpec{}, faults_, scheduler_),
-      simWmi_(faults_, scheduler_, sim::FirmwareSpec{true, firmwareMs}),
+      modem_(sim::ModemSpec{}, faults_, scheduler_, sim::Recorder::Nothing()),
+      simWmi_(faults_, scheduler_, sim::FirmwareSpec{true, firmwareMs}, sim::Recorder::Nothing()),
       timedWmi_(simWmi_) {}
 
 BenchNotebook::~BenchNotebook() {

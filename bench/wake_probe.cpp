@@ -52,7 +52,9 @@ Nanoseconds WakeProbe::Sample(std::chrono::microseconds settle) {
 }
 
 EventWakeProbe::EventWakeProbe()
-    : scheduler_(sim::Clock::kRealTime), debug_(sim::DebugSink::OpenFile("/dev/null")), os_(faults_, scheduler_, *debug_) {
+    : scheduler_(sim::Clock::kRealTime),
+      debug_(sim::DebugSink::OpenFile("/dev/null")),
+      os_(faults_, scheduler_, *debug_, sim::Recorder::Nothing()) {
   event_ = os_.CreateAutoResetEvent();
   if (event_ == nullptr) throw std::runtime_error("the platform's event could not be made");
   probe_ = std::make_unique<WakeProbe>([this] { os_.WaitForEvent(event_); }, [this] { os_.SetEvent(event_); });

@@ -34,7 +34,7 @@ class ModemFixture : public ::testing::Test {
     // Simulated time: the 30 s bound of the set command passes at once.
     scheduler_ = std::make_unique<sim::Scheduler>();
     os_.makeSignal = [this] { return std::make_unique<sim::SchedulerCompletionSignal>(*scheduler_); };
-    modem_ = std::make_unique<sim::SimModemPlatform>(spec, *faults_, *scheduler_);
+    modem_ = std::make_unique<sim::SimModemPlatform>(spec, *faults_, *scheduler_, sim::Recorder::Nothing());
     cellular::UsePlatform(*modem_);
     scheduler_->Start();
     ASSERT_TRUE(cellular::ObtainDefaultModem().found);

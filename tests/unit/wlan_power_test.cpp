@@ -63,7 +63,7 @@ void OnFreshThread(const std::function<void()>& body) {
 // One simulated notebook's WMI side with a recording OS, both installed.
 struct Rig {
   explicit Rig(std::vector<Fault> faultList = {}, sim::FirmwareSpec firmware = {})
-      : faults(std::move(faultList)), wmi(faults, scheduler, firmware) {
+      : faults(std::move(faultList)), wmi(faults, scheduler, firmware, sim::Recorder::Nothing()) {
     wlan_power::UsePlatform(wmi);
   }
   testing::RecordingOs os;  // installs itself as the OS platform

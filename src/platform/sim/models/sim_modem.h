@@ -24,7 +24,7 @@ class SimModemPlatform final : public cellular::ModemPlatform {
  public:
   // modem empty: the notebook has no mobile-broadband modem.
   SimModemPlatform(const std::optional<ModemSpec>& modem, FaultTable& faults, Scheduler& scheduler,
-                   Recorder& recorder = Recorder::Nothing());
+                   Recorder& recorder);
   ~SimModemPlatform() override;
 
   // Queues the scenario's timeline on the scheduler; a radio that is off from the start is

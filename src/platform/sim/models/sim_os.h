@@ -30,7 +30,7 @@ class SchedulerCompletionSignal final : public os::CompletionSignal {
 
 class SimOs final : public os::OsPlatform {
  public:
-  SimOs(FaultTable& faults, Scheduler& scheduler, DebugSink& debug, Recorder& recorder = Recorder::Nothing())
+  SimOs(FaultTable& faults, Scheduler& scheduler, DebugSink& debug, Recorder& recorder)
       : faults_(faults), scheduler_(scheduler), debug_(debug), recorder_(recorder) {}
 
   os::EventHandle CreateAutoResetEvent() noexcept override;
