@@ -14,6 +14,7 @@
 // a reference of its own. Every other kind is move-only.
 #pragma once
 
+#include <concepts>
 #include <type_traits>
 #include <utility>
 
@@ -95,8 +96,14 @@ class Owner {
     return Slot<void*>(*this);
   }
 
-  // Gives the value back to the platform and holds `value` instead.
+  // Gives the value back to the platform and holds `value` instead. A kind that cannot be
+  // shared has one owner per value, so handed the value it already holds, the owner keeps it
+  // as it is: freeing it would leave the owner holding what it had just given back. (A
+  // reference-counted kind frees one reference and keeps the caller's, as it should.)
   void Reset(Value value = Traits::Empty()) noexcept {
+    if constexpr (!kShared && std::equality_comparable<Value>) {
+      if (Traits::Holds(value) && value == value_) return;
+    }
     Value old = value_;
     value_ = value;
     Taken();
@@ -113,6 +120,8 @@ class Owner {
   }
 
  private:
+  static constexpr bool kShared = requires(Value value) { Traits::AddRef(value); };
+
   static void Count(int step) noexcept {
     if constexpr (requires { Traits::Count(step); }) Traits::Count(step);
   }
