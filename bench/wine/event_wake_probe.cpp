@@ -16,22 +16,9 @@
 #include <thread>
 #include <vector>
 
+#include "platform/windows/support/owners.h"
+
 namespace {
-
-// Closes the event on every path.
-class OwnedEvent {
- public:
-  OwnedEvent() noexcept : handle_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
-  ~OwnedEvent() {
-    if (handle_ != nullptr) CloseHandle(handle_);
-  }
-  OwnedEvent(const OwnedEvent&) = delete;
-  OwnedEvent& operator=(const OwnedEvent&) = delete;
-  HANDLE get() const noexcept { return handle_; }
-
- private:
-  HANDLE handle_;
-};
 
 LONGLONG Now() noexcept {
   LARGE_INTEGER now;
@@ -48,8 +35,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "event-wake-probe: expected one argument, the number of samples (1 to 1000000)\n");
     return 2;
   }
-  const OwnedEvent wake;  // the waiter's, as the service's loop event
-  const OwnedEvent done;  // back to the setter: the sample is taken
+  using korvi::windows::UniqueHandle;
+  const UniqueHandle wake(CreateEventW(nullptr, FALSE, FALSE, nullptr));  // the waiter's, as the service's loop event
+  const UniqueHandle done(CreateEventW(nullptr, FALSE, FALSE, nullptr));  // back to the setter: the sample is taken
   if (wake.get() == nullptr || done.get() == nullptr) {
     std::fprintf(stderr, "event-wake-probe: CreateEventW failed with error %lu\n", GetLastError());
     return 2;
