@@ -214,10 +214,14 @@ int Run(int argc, wchar_t** argv) {
   } else {
     command.push_back(ServiceBesideUs());
   }
+  // Both files are opened before either is emptied, so that a refused one leaves an earlier
+  // capture in the other as it was.
   std::optional<OutputFile> debugFile;
   std::optional<OutputFile> trace;
   if (line.debugFile) debugFile.emplace(argv[1 + *line.debugFile], "the debug file");
   if (line.trace) trace.emplace(argv[1 + *line.trace], "the trace");
+  if (debugFile) debugFile->Empty();
+  if (trace) trace->Empty();
 
   SetConsoleCtrlHandler(OutliveBreak, TRUE);
   const DbwinChannel channel;
