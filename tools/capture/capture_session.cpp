@@ -11,16 +11,30 @@ void CaptureSession::Take(const std::vector<ConsoleMessage>& messages) {
   Flush();
 }
 
-void CaptureSession::OnConsole(std::string_view bytes, std::int64_t us) { Take(console_.Feed(bytes, us)); }
+void CaptureSession::OnConsole(std::string_view bytes, std::int64_t us) {
+  if (over_) return;
+  Take(console_.Feed(bytes, us));
+}
 
 void CaptureSession::OnDebug(std::string_view utf8Message, std::int64_t us) {
+  if (over_) return;
   builder_.OnDebug(utf8Message, us);
   Flush();
 }
 
 void CaptureSession::OnExit(std::uint32_t code, std::int64_t us) {
+  if (over_) return;
+  over_ = true;
   Take(console_.Finish());
   builder_.OnExit(code, us);
+  Flush();
+}
+
+void CaptureSession::OnAbandon(std::int64_t us) {
+  if (over_) return;
+  over_ = true;
+  Take(console_.Finish());
+  builder_.OnAbandon(us);
   Flush();
 }
 

@@ -25,6 +25,12 @@ class CaptureSession {
   void OnDebug(std::string_view utf8Message, std::int64_t us);
   // The child has ended and its output is all in: the last records go out.
   void OnExit(std::uint32_t code, std::int64_t us);
+  // The capture must stop before the child has ended (its console is closing, the user is
+  // logging off, the system is shutting down): what is held goes out now, so the trace and
+  // the summary keep it. After OnExit or OnAbandon the session is over: later input is
+  // ignored, so nothing is added to a trace whose summary has been given.
+  void OnAbandon(std::int64_t us);
+  bool over() const noexcept { return over_; }
 
   const CaptureSummary& summary() const noexcept { return summary_; }
   std::size_t unknownConsoleBytes() const noexcept { return console_.unknownBytes(); }
@@ -37,6 +43,7 @@ class CaptureSession {
   ConsoleStream console_;
   TraceBuilder builder_;
   CaptureSummary summary_;
+  bool over_ = false;
 };
 
 }  // namespace korvi::capture

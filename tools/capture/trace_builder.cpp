@@ -91,15 +91,20 @@ void TraceBuilder::OnDebug(std::string_view message, std::int64_t us) {
   if (message == kRadioOffDebugMessage) RadioOff(radioOffDebug_, us);
 }
 
+void TraceBuilder::CutShort(std::int64_t us) {
+  if (!open_) return;
+  if (!open_->end) End(us);
+  Close(std::nullopt);
+}
+
 void TraceBuilder::OnExit(std::uint32_t code, std::int64_t us) {
-  if (open_) {
-    if (!open_->end) End(us);  // cut short by the child's end
-    Close(std::nullopt);
-  }
+  CutShort(us);  // a request still open was cut short by the child's end
   Record exit{RecordKind::kExit, us};
   exit.exitCode = code;
   Add(std::move(exit));
 }
+
+void TraceBuilder::OnAbandon(std::int64_t us) { CutShort(us); }
 
 std::vector<Record> TraceBuilder::TakeReady() { return std::exchange(ready_, {}); }
 

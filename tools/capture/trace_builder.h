@@ -42,6 +42,10 @@ class TraceBuilder {
   void OnDebug(std::string_view message, std::int64_t us);
   // The child has ended; every record is ready after this one.
   void OnExit(std::uint32_t code, std::int64_t us);
+  // The capture stops while the child may still run (its console is closing): a request that
+  // is still open goes out as one cut short by the child's end would, with no exit record, as
+  // the child's end and code are not known. Every record is ready after this.
+  void OnAbandon(std::int64_t us);
 
   // The records that are final, in order; each is handed out once.
   std::vector<Record> TakeReady();
@@ -52,6 +56,7 @@ class TraceBuilder {
   void End(std::int64_t us);
   void Close(std::optional<int> state);
   void RadioOff(int& seenOnThisChannel, std::int64_t us);
+  void CutShort(std::int64_t us);
 
   std::vector<Record> ready_;
   std::vector<Record> held_;

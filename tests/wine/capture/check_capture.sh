@@ -3,7 +3,8 @@
 # order in the debug file (two threads of 1,500 each, long messages, escapes, text outside
 # ASCII, a message just before the end); the child's standard output passes through byte for
 # byte and its exit code comes back; the trace holds the run and exit records and the summary
-# is on stderr; the child's arguments arrive as given; with no program named, korvi-sar.exe
+# is on stderr; both files are emptied, but only once both could be opened; the child's
+# arguments arrive as given; with no program named, korvi-sar.exe
 # beside the capture runs; --help; bad usage is one line on stderr and exit 125 or 127.
 #
 #   check_capture.sh WINE_RUN KORVI_CAPTURE.exe PROBE.exe EXPECTED_DIR WORK_DIR
@@ -18,7 +19,10 @@ windows_path() { local p; p=$(realpath -m "$1"); printf 'Z:%s' "${p//\//\\}"; }
 own_lines() { tr -d '\r' <"$1" | grep -v -e '^korvi-capture: ignored [0-9]* messages of other processes$' \
   -e '^korvi-capture: notifications ' -e '^korvi-capture: reaction '; }
 
-# --- a fast writer
+# --- a fast writer; the files it names hold an earlier capture, longer than this one, which
+# must be gone
+seq -f 'earlier %g' 5000 >"$work/talk.debug"
+seq -f 'earlier %g' 5000 >"$work/talk.trace"
 "$wine_run" "$capture" --debug-file "$(windows_path "$work/talk.debug")" --trace "$(windows_path "$work/talk.trace")" \
   "$probe" talk >"$work/talk.stdout" 2>"$work/talk.stderr"
 code=$?
@@ -118,6 +122,13 @@ check_error debug_file_unusable 125 'cannot open the debug file "Z:.*no-such-dir
 # One file by two spellings: the second open is refused, as neither shares writing.
 check_error one_file_twice 125 'cannot open the trace "Z:.*twice.*": ' \
   --debug-file "$(windows_path "$work/twice")" --trace "$(windows_path "$work")\\.\\twice" "$probe" talk
+# A refused trace leaves the debug file named with it as it was: an earlier capture is not
+# lost to a mistyped path.
+printf 'an earlier capture\n' >"$work/kept.debug"
+check_error trace_unusable 125 'cannot open the trace "Z:.*no-such-dir.*x.trace": ' \
+  --debug-file "$(windows_path "$work/kept.debug")" --trace "$(windows_path "$work/no-such-dir/x.trace")" "$probe" talk
+[ "$(cat "$work/kept.debug")" = "an earlier capture" ] ||
+  fail "trace_unusable: the debug file was changed before the trace was refused: $(head -c 200 "$work/kept.debug")"
 check_error program_missing 127 'cannot start "Z:.*no-such-program.exe": ' \
   "$(windows_path "$work/no-such-program.exe")"
 exit $status

@@ -29,6 +29,9 @@ class ChildProcess {
   DWORD ExitCode() const;  // after Process() is signalled
   // The read end of the child's standard output.
   HANDLE Output() const noexcept { return output_.get(); }
+  // Closes the read end, once nobody reads it: the child's writes then fail instead of
+  // blocking on a full pipe. Only the reading thread calls it, after its last read.
+  void CloseOutput() noexcept { output_.Reset(); }
   // Ends the child if it still runs, and whatever it left running in its job (a process of
   // its own that still holds the pipe), so that the pipe reaches its end.
   void EndAll() noexcept;

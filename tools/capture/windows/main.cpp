@@ -53,6 +53,8 @@ struct Shared {
   Clock clock;
   CaptureSession session;
   std::optional<std::string> passFailure;  // standard output stopped taking the child's output
+                                           // (empty: no memory was left to say how)
+  bool readFailed = false;                 // the child's output could not be read to its end (said at once)
 };
 
 bool WriteAll(HANDLE to, std::string_view bytes) {
@@ -64,15 +66,36 @@ bool WriteAll(HANDLE to, std::string_view bytes) {
   return true;
 }
 
+// LastErrorText, or `what` alone when there is no memory for more: the reading thread must
+// not end the process over a report.
+std::string FailureText(const char* what) noexcept {
+  try {
+    return LastErrorText(what);
+  } catch (const std::bad_alloc&) {
+    return std::string();
+  }
+}
+
 // The child's standard output, read as it comes and passed on byte for byte (no text mode).
-void PassConsole(HANDLE pipe, Shared& shared) noexcept {
+void PassConsole(ChildProcess& child, Shared& shared) noexcept {
   const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
   char buffer[4096];
   bool passing = true;
   for (;;) {
     DWORD got = 0;
     // The end of the child's output: ERROR_BROKEN_PIPE, or nothing read.
-    if (!ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) || got == 0) break;
+    if (!ReadFile(child.Output(), buffer, sizeof buffer, &got, nullptr)) {
+      if (GetLastError() != ERROR_BROKEN_PIPE) {
+        // Said at once, as the service may run on for hours; the capture is incomplete.
+        const std::string failure = FailureText("cannot read the program's output");
+        std::fprintf(stderr, "korvi-capture: %s; the program's further output is dropped\n",
+                     failure.empty() ? "cannot read the program's output" : failure.c_str());
+        std::lock_guard lock(shared.mutex);
+        shared.readFailed = true;
+      }
+      break;
+    }
+    if (got == 0) break;
     const std::string_view bytes(buffer, got);
     try {
       std::lock_guard lock(shared.mutex);
@@ -83,18 +106,22 @@ void PassConsole(HANDLE pipe, Shared& shared) noexcept {
     // Once our standard output is gone, the pipe is still drained, so the child never blocks.
     if (passing && !WriteAll(out, bytes)) {
       passing = false;
-      std::string failure = LastErrorText("cannot pass the child's output to standard output");
+      std::string failure = FailureText("cannot pass the child's output to standard output");
       std::lock_guard lock(shared.mutex);
       shared.passFailure = std::move(failure);
     }
   }
+  // Nobody drains the pipe from here on. Closed, it makes the child's next write fail at once
+  // (a service whose console fails keeps running); left open, that write would block once the
+  // pipe is full and stall the service's loop.
+  child.CloseOutput();
 }
 
 // The reading thread, joined on every path; before that the child and what it left are
 // ended, so that the pipe reaches its end.
 class ConsoleThread {
  public:
-  ConsoleThread(ChildProcess& child, Shared& shared) : child_(child), thread_(PassConsole, child.Output(), std::ref(shared)) {}
+  ConsoleThread(ChildProcess& child, Shared& shared) : child_(child), thread_(PassConsole, std::ref(child), std::ref(shared)) {}
   ConsoleThread(const ConsoleThread&) = delete;
   ConsoleThread& operator=(const ConsoleThread&) = delete;
   ~ConsoleThread() { Join(); }
@@ -119,16 +146,16 @@ void Receive(const DbwinChannel& channel, const ChildProcess& child, OutputFile*
   const DebugMessage message = channel.Take();
   // Hand the buffer back before writing, so that the writer waits as briefly as possible.
   channel.HandBack();
+  // The tally and the debug file under the lock too: the close handler reports them.
+  std::lock_guard lock(shared.mutex);
   if (message.processId != child.Id()) {
     ++tally.foreign;
     return;
   }
   if (message.text.size() == DbwinChannel::kTextRoom - 1) ++tally.filled;
+  if (shared.session.over()) return;  // the close handler has given the summary
   const std::string text = Utf8FromAnsi(message.text);
-  {
-    std::lock_guard lock(shared.mutex);
-    shared.session.OnDebug(text, shared.clock.Now());
-  }
+  shared.session.OnDebug(text, shared.clock.Now());
   // The same escaping as the simulated notebook's debug file: one message, one line.
   if (debugFile != nullptr) debugFile->WriteLine(sim::OneLine(text));
 }
@@ -198,9 +225,92 @@ std::wstring ServiceBesideUs() {
   return path.substr(0, path.find_last_of(L"\\/") + 1) + L"korvi-sar.exe";
 }
 
+// What the console control handler needs to end a capture early. The handler runs on a
+// thread of its own: it reaches the capture only under `mutex`, and Run unregisters under it
+// before anything the capture holds goes away.
+struct CloseTarget {
+  std::mutex mutex;
+  Shared* shared = nullptr;
+  const Tally* tally = nullptr;
+  const std::optional<OutputFile>* debugFile = nullptr;
+  const std::optional<OutputFile>* trace = nullptr;
+};
+CloseTarget closeTarget;
+
+// The summary and what went wrong, on stderr; the capture's exit code. Called with
+// shared.mutex held, once (by whichever of Run and the close handler ends the session).
+int Report(const Shared& shared, const Tally& tally, const std::optional<OutputFile>& debugFile,
+           const std::optional<OutputFile>& trace, std::optional<DWORD> exitCode) {
+  std::fputs(shared.session.summary().Text().c_str(), stderr);
+  if (tally.foreign > 0) std::fprintf(stderr, "korvi-capture: ignored %zu messages of other processes\n", tally.foreign);
+  if (tally.filled > 0) {
+    std::fprintf(stderr, "korvi-capture: %zu messages filled the whole section (%zu bytes) and may have been cut\n",
+                 tally.filled, DbwinChannel::kTextRoom - 1);
+  }
+  bool whole = !shared.readFailed;
+  const std::optional<std::string> noFailure;
+  const std::optional<std::string>* failures[] = {&shared.passFailure, debugFile ? &debugFile->failure() : &noFailure,
+                                                  trace ? &trace->failure() : &noFailure};
+  for (const std::optional<std::string>* failure : failures) {
+    if (*failure) {
+      std::fprintf(stderr, "korvi-capture: %s; what came after is missing\n",
+                   (*failure)->empty() ? "cannot pass the child's output to standard output" : (*failure)->c_str());
+      whole = false;
+    }
+  }
+  std::fflush(stderr);
+  return whole && exitCode ? static_cast<int>(*exitCode) : kExitCaptureFailed;
+}
+
 // Ctrl+C and Ctrl+Break reach the child too, which ends; the capture stays to record that end
 // and give its summary. A handler, not the ignore flag, as the child would inherit the flag.
-BOOL WINAPI OutliveBreak(DWORD event) noexcept { return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT; }
+// Closing the console, logoff and shutdown end the capture whatever the handler returns, a
+// few seconds after it is called: before that the records held for an open request (a
+// firmware call that hangs is the case most worth keeping) and the summary are written.
+// Logoff and shutdown come here only while the capture loads no user32.dll (a process that
+// does gets window messages instead), so it links none.
+BOOL WINAPI OutliveBreak(DWORD event) noexcept {
+  if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) return TRUE;
+  if (event != CTRL_CLOSE_EVENT && event != CTRL_LOGOFF_EVENT && event != CTRL_SHUTDOWN_EVENT) return FALSE;
+  try {
+    std::lock_guard target(closeTarget.mutex);
+    if (closeTarget.shared == nullptr) return FALSE;  // Run has given its summary
+    Shared& shared = *closeTarget.shared;
+    std::lock_guard lock(shared.mutex);
+    if (shared.session.over()) return FALSE;  // Run is giving its summary
+    try {
+      shared.session.OnAbandon(shared.clock.Now());
+    } catch (const std::bad_alloc&) {
+      // What could not be written is lost; the summary still goes out.
+    }
+    std::fputs("korvi-capture: the console is closing (or the user logging off, or the system shutting down) while "
+               "the program runs; its end is not recorded\n",
+               stderr);
+    Report(shared, *closeTarget.tally, *closeTarget.debugFile, *closeTarget.trace, std::nullopt);
+  } catch (const std::exception&) {
+    // No memory for the summary, or a lock the system refused: the process ends all the same.
+  }
+  return FALSE;
+}
+
+// Run's registration with the close handler, withdrawn on every path before Run's locals go.
+class CloseRegistration {
+ public:
+  CloseRegistration(Shared& shared, const Tally& tally, const std::optional<OutputFile>& debugFile,
+                    const std::optional<OutputFile>& trace) {
+    std::lock_guard lock(closeTarget.mutex);
+    closeTarget.shared = &shared;
+    closeTarget.tally = &tally;
+    closeTarget.debugFile = &debugFile;
+    closeTarget.trace = &trace;
+  }
+  CloseRegistration(const CloseRegistration&) = delete;
+  CloseRegistration& operator=(const CloseRegistration&) = delete;
+  ~CloseRegistration() {
+    std::lock_guard lock(closeTarget.mutex);
+    closeTarget.shared = nullptr;
+  }
+};
 
 int Run(int argc, wchar_t** argv) {
   const CommandLine line = ReadCommandLine(ArgumentForms(argc, argv));
@@ -214,12 +324,15 @@ int Run(int argc, wchar_t** argv) {
   } else {
     command.push_back(ServiceBesideUs());
   }
+  // Both files are opened before either is emptied, so that a refused one leaves an earlier
+  // capture in the other as it was.
   std::optional<OutputFile> debugFile;
   std::optional<OutputFile> trace;
   if (line.debugFile) debugFile.emplace(argv[1 + *line.debugFile], "the debug file");
   if (line.trace) trace.emplace(argv[1 + *line.trace], "the trace");
+  if (debugFile) debugFile->Empty();
+  if (trace) trace->Empty();
 
-  SetConsoleCtrlHandler(OutliveBreak, TRUE);
   const DbwinChannel channel;
   channel.HandBack();
   ChildProcess child(command);
@@ -227,35 +340,28 @@ int Run(int argc, wchar_t** argv) {
     if (trace) trace->WriteLine(record);
   });
   Tally tally;
+  const CloseRegistration registration(shared, tally, debugFile, trace);
+  SetConsoleCtrlHandler(OutliveBreak, TRUE);
   std::int64_t endedUs = 0;
   {
-    // The clock starts as the child does.
-    shared.clock.Start();
+    // The clock starts as the child does; under the lock, as the close handler may read it.
+    {
+      std::lock_guard lock(shared.mutex);
+      shared.clock.Start();
+    }
     child.Resume();
     ConsoleThread console(child, shared);
     endedUs = Watch(channel, child, debugFile ? &*debugFile : nullptr, shared, tally);
     console.Join();
   }
   const DWORD exitCode = child.ExitCode();
+  std::lock_guard lock(shared.mutex);
+  if (shared.session.over()) {
+    // The close handler has given the summary; the process is about to end.
+    return kExitCaptureFailed;
+  }
   shared.session.OnExit(exitCode, endedUs);
-
-  std::fputs(shared.session.summary().Text().c_str(), stderr);
-  if (tally.foreign > 0) std::fprintf(stderr, "korvi-capture: ignored %zu messages of other processes\n", tally.foreign);
-  if (tally.filled > 0) {
-    std::fprintf(stderr, "korvi-capture: %zu messages filled the whole section (%zu bytes) and may have been cut\n",
-                 tally.filled, DbwinChannel::kTextRoom - 1);
-  }
-  bool whole = true;
-  const std::optional<std::string> noFailure;
-  const std::optional<std::string>* failures[] = {&shared.passFailure, debugFile ? &debugFile->failure() : &noFailure,
-                                                  trace ? &trace->failure() : &noFailure};
-  for (const std::optional<std::string>* failure : failures) {
-    if (*failure) {
-      std::fprintf(stderr, "korvi-capture: %s; what came after is missing\n", (*failure)->c_str());
-      whole = false;
-    }
-  }
-  return whole ? static_cast<int>(exitCode) : kExitCaptureFailed;
+  return Report(shared, tally, debugFile, trace, exitCode);
 }
 
 }  // namespace
