@@ -52,6 +52,9 @@ class AsyncInfo {
  public:
   virtual ~AsyncInfo() = default;
   virtual void SetCompleted(std::shared_ptr<CompletionHandler> handler) = 0;
+  // IAsyncInfo::Cancel: asks the platform to abandon the operation; a completion that comes
+  // after it changes nothing.
+  virtual void Cancel() = 0;
 };
 
 // IAsyncOperation<T>: GetResults yields the result or throws the operation's failure.
@@ -117,8 +120,12 @@ class SarManager {
   virtual ~SarManager() = default;
   // ticks of 100 ns
   virtual std::shared_ptr<AsyncAction> SetTransmissionStateChangedHysteresisAsync(std::int64_t ticks) = 0;
+  // The modem's transmission state now, asked of the modem.
+  virtual std::shared_ptr<AsyncOperation<bool>> GetIsTransmittingAsync() = 0;
   // Adds the handler; the platform keeps its own reference. Returns the registration token.
   virtual std::int64_t AddTransmissionStateChanged(std::shared_ptr<TransmissionStateChangedHandler> handler) = 0;
+  // Removes the handler that the token registered; the platform lets go of its reference.
+  virtual void RemoveTransmissionStateChanged(std::int64_t token) = 0;
   virtual void StartTransmissionStateMonitoring() = 0;
   virtual void StopTransmissionStateMonitoring() = 0;
 };

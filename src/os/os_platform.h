@@ -33,6 +33,13 @@ class CompletionSignal {
   virtual bool Wait(std::optional<std::chrono::milliseconds> timeout) noexcept = 0;
 };
 
+// What taking the one-instance lock found.
+enum class InstanceLock {
+  kAcquired,      // this process is the one instance
+  kHeldElsewhere, // another process holds it (in this logon session or another)
+  kUnavailable,   // the lock could not be made for another reason: nobody is known to watch
+};
+
 class OsPlatform {
  public:
   virtual ~OsPlatform() = default;
@@ -41,9 +48,10 @@ class OsPlatform {
   virtual EventHandle CreateAutoResetEvent() noexcept = 0;
   // Signals the event; false when the handle is not a live event.
   virtual bool SetEvent(EventHandle event) noexcept = 0;
-  // Waits with no time-out, not alertable; answers kWaitObject0, kWaitAbandoned or kWaitFailed
-  // (a null or closed handle fails).
-  virtual std::uint32_t WaitForEvent(EventHandle event) noexcept = 0;
+  // Waits, not alertable, at most `timeout` of the platform's own time (none: no time-out);
+  // answers kWaitObject0, kWaitTimeout, kWaitAbandoned or kWaitFailed (a null or closed handle
+  // fails).
+  virtual std::uint32_t WaitForEvent(EventHandle event, std::optional<std::chrono::milliseconds> timeout) noexcept = 0;
   virtual void CloseEvent(EventHandle event) noexcept = 0;
 
   virtual void Sleep(std::uint32_t milliseconds) noexcept = 0;
@@ -52,6 +60,10 @@ class OsPlatform {
   virtual void WriteDebugOutput(const std::wstring& message) noexcept = 0;
   // Writes text to standard output as one write.
   virtual void WriteConsole(std::string_view text) noexcept = 0;
+
+  // Takes the notebook's one-instance lock and holds it until the process ends. Answers
+  // whether this process holds it now.
+  virtual InstanceLock AcquireInstanceLock() noexcept = 0;
 
   // A new, unset completion signal; null when the platform could not make one. The wait on it
   // is a platform wait: on a simulated notebook, simulated time passes while it lasts.
