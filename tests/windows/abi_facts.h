@@ -39,7 +39,9 @@ inline const std::vector<InterfaceFact> kInterfaceFacts = {
     {"IMobileBroadbandModemConfiguration2", "320ff5c5-e460-42ae-aa51-69621e7a4477", {{6, "get_SarManager"}}},
     {"IMobileBroadbandSarManager", "e5b26833-967e-40c9-a485-19c0dd209e22",
      {{11, "add_TransmissionStateChanged"},
+      {12, "remove_TransmissionStateChanged"},
       {17, "SetTransmissionStateChangedHysteresisAsync"},
+      {18, "GetIsTransmittingAsync"},
       {19, "StartTransmissionStateMonitoring"},
       {20, "StopTransmissionStateMonitoring"}}},
     {"IMobileBroadbandTransmissionStateChangedEventArgs", "612e3875-040a-4f99-a4f9-61d7c32da129",
@@ -47,6 +49,7 @@ inline const std::vector<InterfaceFact> kInterfaceFacts = {
     {"ICryptographicBufferStatics", "320b7e22-3cb0-4cdf-8663-1d28910065eb",
      {{9, "CreateFromByteArray"}, {10, "CopyToByteArray"}}},
     {"IBuffer", "905a0fe0-bc53-11df-8c49-001e4fc686da", {}},
+    {"IAsyncInfo", "00000036-0000-0000-c000-000000000046", {{9, "Cancel"}}},
     {"IAsyncAction", "5a648006-843a-4da9-865b-9d26e5dfad7b", {{6, "put_Completed"}, {8, "GetResults"}}},
     {"AsyncActionCompletedHandler", "a4ed5c81-76c9-40bd-8be6-b1d90fb20ae7", {{3, "Invoke"}}},
     // Section 7.1, the parameterized instances.
@@ -60,6 +63,9 @@ inline const std::vector<InterfaceFact> kInterfaceFacts = {
      {{3, "Invoke"}}},
     {"TypedEventHandler<MobileBroadbandSarManager, MobileBroadbandTransmissionStateChangedEventArgs>",
      "540c4534-cd85-5abe-8013-13cb140ed18b", {{3, "Invoke"}}},
+    // Section 7.4, GetIsTransmittingAsync's operation and its delegate.
+    {"IAsyncOperation<Boolean>", "cdb5efb3-5788-509d-9be1-71ccb8a3362a", {{6, "put_Completed"}, {8, "GetResults"}}},
+    {"AsyncOperationCompletedHandler<Boolean>", "c1d3d1a2-ae17-5a5f-b5a2-bdcc8844889a", {{3, "Invoke"}}},
 };
 
 // Section 1: sizes the calls pass by value or through pointers.

@@ -67,6 +67,7 @@ const std::map<std::string, Probe>& Probes() {
   using CommandHandler = RecordingOperationHandler<abi::CommandResultCompletedHandler, abi::CommandResultOperation>;
   using ConfigurationHandler =
       RecordingOperationHandler<abi::ModemConfigurationCompletedHandler, abi::ModemConfigurationOperation>;
+  using BooleanHandler = RecordingOperationHandler<abi::TransmittingCompletedHandler, abi::TransmittingOperation>;
   static const std::map<std::string, Probe> probes = {
       {"IInspectable", ProbeOf<IInspectable, RecordingModemStatics>()},
       {"IMobileBroadbandModemStatics", ProbeOf<NO::IMobileBroadbandModemStatics, RecordingModemStatics>()},
@@ -84,6 +85,7 @@ const std::map<std::string, Probe>& Probes() {
        ProbeOf<NO::IMobileBroadbandTransmissionStateChangedEventArgs, RecordingEventArgs>()},
       {"ICryptographicBufferStatics", ProbeOf<WSC::ICryptographicBufferStatics, RecordingCryptographicBuffer>()},
       {"IBuffer", IidOnly<WSS::IBuffer>()},
+      {"IAsyncInfo", ProbeOf<IAsyncInfo, RecordingAction>()},
       {"IAsyncAction", ProbeOf<WF::IAsyncAction, RecordingAction>()},
       {"AsyncActionCompletedHandler", ProbeOf<WF::IAsyncActionCompletedHandler, RecordingActionHandler>()},
       {"IAsyncOperation<MobileBroadbandDeviceServiceCommandResult>",
@@ -96,6 +98,8 @@ const std::map<std::string, Probe>& Probes() {
        ProbeOf<abi::ModemConfigurationCompletedHandler, ConfigurationHandler>()},
       {"TypedEventHandler<MobileBroadbandSarManager, MobileBroadbandTransmissionStateChangedEventArgs>",
        ProbeOf<abi::TransmissionStateChangedHandler, RecordingTransmissionHandler>()},
+      {"IAsyncOperation<Boolean>", ProbeOf<abi::TransmittingOperation, RecordingBooleanOperation>()},
+      {"AsyncOperationCompletedHandler<Boolean>", ProbeOf<abi::TransmittingCompletedHandler, BooleanHandler>()},
   };
   return probes;
 }

@@ -1,12 +1,14 @@
 // The mobile-broadband objects behind the cellular seam, over recording stand-ins for the
 // platform: results and failures come through as the seam promises, the completion handler
-// outlives a waiter that gave up, the event handler never lets a failure out, and every
+// outlives a waiter that gave up, every kind of operation can be cancelled, the event handler
+// never lets a failure out and hands on even a delivery it could not wrap, and every
 // reference taken is given back.
 #include "platform/windows/win32_os.h"  // first: see there
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "cellular/blocking_wait.h"
@@ -101,6 +103,7 @@ TEST_F(ObjectsTest, ACompletionAfterTheWaiterGaveUpTouchesOnlyLiveState) {
     EXPECT_EQ(error.code(), cellular::kTimeout);
   }
   ASSERT_TRUE(operation->hasHandler());
+  EXPECT_TRUE(operation->cancelled) << "the wait that gave up did not cancel the operation";
   // Our handler object lives on, held by the platform's reference alone.
   ASSERT_EQ(LiveObjects::Count(LiveKind::kComObject), before + 1);
   // The handler object answers as an agile delegate.
@@ -157,6 +160,102 @@ TEST_F(ObjectsTest, TheConfigurationYieldsTheSarManagerOrNone) {
   EXPECT_EQ(manager->references(), 1u);
 }
 
+TEST_F(ObjectsTest, TheModemIsAskedWhetherItTransmitsAndItsAnswerComesThrough) {
+  auto manager = Make<RecordingSarManager>();
+  auto operation = Make<RecordingBooleanOperation>();
+  const auto seamManager = WrapSarManager(Retain<NO::IMobileBroadbandSarManager>(manager.get()));
+  try {
+    seamManager->GetIsTransmittingAsync();  // S_OK, but no operation
+    FAIL() << "no error";
+  } catch (const cellular::PlatformError& error) {
+    EXPECT_EQ(error.code(), cellular::kEPointer);
+  }
+  manager->transmitting = operation.get();
+  {
+    auto pending = seamManager->GetIsTransmittingAsync();
+    EXPECT_EQ(manager->last, "GetIsTransmittingAsync");
+    operation->result = 1;
+    std::thread platform([&] {
+      while (!operation->hasHandler()) std::this_thread::yield();
+      operation->Complete();
+    });
+    EXPECT_TRUE(cellular::Wait(*pending));
+    platform.join();
+    operation->result = 0;
+    EXPECT_FALSE(pending->GetResults());
+    operation->result = 2;  // any byte but 0 is true
+    EXPECT_TRUE(pending->GetResults());
+    operation->resultCode = E_ACCESSDENIED;
+    try {
+      pending->GetResults();
+      FAIL() << "no error";
+    } catch (const cellular::PlatformError& error) {
+      EXPECT_EQ(error.code(), kAccessDenied);
+    }
+  }
+  EXPECT_EQ(operation->references(), 1u);
+  manager->answer = E_ACCESSDENIED;
+  EXPECT_THROW(seamManager->GetIsTransmittingAsync(), cellular::PlatformError);
+}
+
+// Cancel reaches IAsyncInfo::Cancel of every kind of operation: the action, an operation with
+// an object as its result, and the one with a boolean. Its failures, and an operation without
+// IAsyncInfo, are platform errors; the reference to IAsyncInfo goes back either way.
+TEST_F(ObjectsTest, EveryKindOfOperationCanBeCancelled) {
+  auto modem = Make<RecordingModem>();
+  auto manager = Make<RecordingSarManager>();
+  auto action = Make<RecordingAction>();
+  auto configuration = Make<RecordingConfigurationOperation>();
+  auto transmitting = Make<RecordingBooleanOperation>();
+  modem->configuration = configuration.get();
+  manager->action = action.get();
+  manager->transmitting = transmitting.get();
+  const auto seamModem = WrapModem(Retain<NO::IMobileBroadbandModem>(modem.get()));
+  const auto seamManager = WrapSarManager(Retain<NO::IMobileBroadbandSarManager>(manager.get()));
+
+  struct Kind {
+    const char* name;
+    std::shared_ptr<cellular::AsyncInfo> seam;
+    bool& withInfo;
+    bool& cancelled;
+    HRESULT& cancelAnswer;
+    std::function<ULONG()> references;
+  };
+  const Kind kinds[] = {
+      {"IAsyncAction", seamManager->SetTransmissionStateChangedHysteresisAsync(1), action->withInfo, action->cancelled,
+       action->cancelAnswer, [&] { return action->references(); }},
+      {"IAsyncOperation<MobileBroadbandModemConfiguration>", seamModem->GetCurrentConfigurationAsync(),
+       configuration->withInfo, configuration->cancelled, configuration->cancelAnswer,
+       [&] { return configuration->references(); }},
+      {"IAsyncOperation<Boolean>", seamManager->GetIsTransmittingAsync(), transmitting->withInfo,
+       transmitting->cancelled, transmitting->cancelAnswer, [&] { return transmitting->references(); }},
+  };
+  for (const Kind& kind : kinds) {
+    SCOPED_TRACE(kind.name);
+    kind.seam->Cancel();
+    EXPECT_TRUE(kind.cancelled);
+    EXPECT_EQ(kind.references(), 2u);  // ours and the seam operation's: IAsyncInfo's went back
+
+    kind.cancelAnswer = static_cast<HRESULT>(0x8000000E);  // E_ILLEGAL_METHOD_CALL: already closed
+    try {
+      kind.seam->Cancel();
+      FAIL() << "no error";
+    } catch (const cellular::PlatformError& error) {
+      EXPECT_EQ(static_cast<std::uint32_t>(error.code()), 0x8000000Eu);
+    }
+    kind.withInfo = false;
+    kind.cancelled = false;
+    try {
+      kind.seam->Cancel();
+      FAIL() << "no error";
+    } catch (const cellular::PlatformError& error) {
+      EXPECT_EQ(error.code(), static_cast<std::int32_t>(E_NOINTERFACE));
+    }
+    EXPECT_FALSE(kind.cancelled);
+    EXPECT_EQ(kind.references(), 2u);
+  }
+}
+
 TEST_F(ObjectsTest, ARefusedCompletionHandlerIsAPlatformError) {
   auto action = Make<RecordingAction>();
   action->answer = E_ACCESSDENIED;
@@ -183,8 +282,12 @@ TEST_F(ObjectsTest, TheManagerTakesTheHysteresisAndTheHandler) {
 
   EXPECT_EQ(seamManager->AddTransmissionStateChanged(std::make_shared<cellular::OnTransmissionStateChanged>()), 7);
   ASSERT_NE(manager->handler, nullptr);
+  seamManager->RemoveTransmissionStateChanged(7);
+  EXPECT_EQ(manager->last, "remove_TransmissionStateChanged");
+  EXPECT_EQ(manager->removedToken, 7);  // the token that the addition gave
   manager->answer = E_ACCESSDENIED;
   EXPECT_THROW(seamManager->StartTransmissionStateMonitoring(), cellular::PlatformError);
+  EXPECT_THROW(seamManager->RemoveTransmissionStateChanged(7), cellular::PlatformError);
 }
 
 TEST_F(ObjectsTest, ARefusedEventHandlerIsAPlatformErrorAndOursGoesAway) {

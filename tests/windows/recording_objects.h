@@ -267,6 +267,8 @@ class RecordingSarManager final : public RecordingInspectable<NO::IMobileBroadba
   abi::TransmissionStateChangedHandler* handler = nullptr;  // the added handler, a reference of its own
   WF::IAsyncAction* action = nullptr;
   INT64 token = 7;
+  abi::TransmittingOperation* transmitting = nullptr;  // what GetIsTransmittingAsync gives
+  INT64 removedToken = 0;
 
   ~RecordingSarManager() override {
     if (handler != nullptr) handler->Release();
@@ -290,7 +292,8 @@ class RecordingSarManager final : public RecordingInspectable<NO::IMobileBroadba
     if (registration != nullptr) registration->value = token;
     return Hit("add_TransmissionStateChanged");
   }
-  HRESULT STDMETHODCALLTYPE remove_TransmissionStateChanged(EventRegistrationToken) override {
+  HRESULT STDMETHODCALLTYPE remove_TransmissionStateChanged(EventRegistrationToken registration) override {
+    removedToken = registration.value;
     return Hit("remove_TransmissionStateChanged");
   }
   HRESULT STDMETHODCALLTYPE EnableBackoffAsync(WF::IAsyncAction**) override { return Hit("EnableBackoffAsync"); }
@@ -307,8 +310,8 @@ class RecordingSarManager final : public RecordingInspectable<NO::IMobileBroadba
     hysteresis = period.Duration;
     return Give("SetTransmissionStateChangedHysteresisAsync", value, action);
   }
-  HRESULT STDMETHODCALLTYPE GetIsTransmittingAsync(abi::TransmittingOperation**) override {
-    return Hit("GetIsTransmittingAsync");
+  HRESULT STDMETHODCALLTYPE GetIsTransmittingAsync(abi::TransmittingOperation** value) override {
+    return Give("GetIsTransmittingAsync", value, transmitting);
   }
   HRESULT STDMETHODCALLTYPE StartTransmissionStateMonitoring() override { return Hit("StartTransmissionStateMonitoring"); }
   HRESULT STDMETHODCALLTYPE StopTransmissionStateMonitoring() override { return Hit("StopTransmissionStateMonitoring"); }
@@ -356,13 +359,43 @@ class RecordingBuffer final : public RecordingInspectable<WSS::IBuffer> {
 };
 
 // An asynchronous action or operation that a test completes by hand: put_Completed keeps the
-// handler, Complete calls it and drops it.
+// handler, Complete calls it and drops it. It implements IAsyncInfo beside its own interface,
+// as the platform's operations do (withInfo false: it does not), and records Cancel.
 template <class Operation, class Handler>
-class RecordingAsyncBase : public RecordingInspectable<Operation> {
+class RecordingAsyncBase : public RecordingInspectable<Operation>, public IAsyncInfo {
  public:
-  HRESULT resultCode = S_OK;  // what GetResults answers
+  HRESULT resultCode = S_OK;   // what GetResults answers
+  bool withInfo = true;
+  bool cancelled = false;
+  HRESULT cancelAnswer = S_OK;  // what Cancel answers
 
   ~RecordingAsyncBase() override { Drop(); }
+
+  // IAsyncInfo shares the operation's identity and count.
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    return RecordingInspectable<Operation>::QueryInterface(iid, object);
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return RecordingInspectable<Operation>::AddRef(); }
+  ULONG STDMETHODCALLTYPE Release() override { return RecordingInspectable<Operation>::Release(); }
+  HRESULT STDMETHODCALLTYPE GetIids(ULONG* count, IID** iids) override {
+    return RecordingInspectable<Operation>::GetIids(count, iids);
+  }
+  HRESULT STDMETHODCALLTYPE GetRuntimeClassName(HSTRING* name) override {
+    return RecordingInspectable<Operation>::GetRuntimeClassName(name);
+  }
+  HRESULT STDMETHODCALLTYPE GetTrustLevel(TrustLevel* level) override {
+    return RecordingInspectable<Operation>::GetTrustLevel(level);
+  }
+
+  HRESULT STDMETHODCALLTYPE get_Id(UINT32*) override { return this->Hit("get_Id"); }
+  HRESULT STDMETHODCALLTYPE get_Status(abi::AsyncStatus*) override { return this->Hit("get_Status"); }
+  HRESULT STDMETHODCALLTYPE get_ErrorCode(HRESULT*) override { return this->Hit("get_ErrorCode"); }
+  HRESULT STDMETHODCALLTYPE Cancel() override {
+    if (!this->probing) cancelled = true;
+    this->Hit("Cancel");
+    return cancelAnswer;
+  }
+  HRESULT STDMETHODCALLTYPE Close() override { return this->Hit("Close"); }
 
   HRESULT STDMETHODCALLTYPE put_Completed(Handler* handler) override {
     if (!this->probing && this->answer >= 0 && handler != nullptr) {
@@ -375,6 +408,7 @@ class RecordingAsyncBase : public RecordingInspectable<Operation> {
   HRESULT STDMETHODCALLTYPE get_Completed(Handler**) override { return this->Hit("get_Completed"); }
 
   bool hasHandler() const { return handler_ != nullptr; }
+  IAsyncInfo* info() { return this; }
   Handler* handler() const { return handler_; }
   // Calls the handler with Completed and lets it go; answers what its last Release said.
   ULONG Complete() {
@@ -383,6 +417,12 @@ class RecordingAsyncBase : public RecordingInspectable<Operation> {
     if (handler == nullptr) return 0;
     handler->Invoke(this, static_cast<abi::AsyncStatus>(1));  // Completed
     return handler->Release();
+  }
+
+ protected:
+  void* Answer(REFIID iid) override {
+    if (withInfo && IsEqualIID(iid, __uuidof(IAsyncInfo))) return static_cast<IAsyncInfo*>(this);
+    return RecordingInspectable<Operation>::Answer(iid);
   }
 
  private:
@@ -408,6 +448,18 @@ class RecordingOperation final : public RecordingAsyncBase<Operation, Handler> {
   HRESULT STDMETHODCALLTYPE GetResults(Result** value) override {
     this->Give("GetResults", value, result);
     return this->resultCode;
+  }
+};
+
+// GetIsTransmittingAsync's operation, whose result is the one-byte boolean itself.
+class RecordingBooleanOperation final
+    : public RecordingAsyncBase<abi::TransmittingOperation, abi::TransmittingCompletedHandler> {
+ public:
+  boolean result = 0;
+  HRESULT STDMETHODCALLTYPE GetResults(boolean* value) override {
+    if (value != nullptr && !probing) *value = result;
+    Hit("GetResults");
+    return resultCode;
   }
 };
 

@@ -1,5 +1,5 @@
 // The asynchronous operations of the Windows Runtime behind the cellular seam's AsyncOperation
-// and AsyncAction, and the completion handler objects that we set on them.
+// and AsyncAction, the completion handler objects that we set on them, and their Cancel.
 //
 // A completion handler object holds the seam's handler (and with it the wait's whole state:
 // done flag, lock, condition variable) by a reference of its own, and the platform holds the
@@ -43,40 +43,73 @@ void SetCompletedHandler(Operation& operation, std::shared_ptr<cellular::Complet
   Check(operation.put_Completed(completion.get()));
 }
 
-// IAsyncOperation<T> as the seam's AsyncOperation<Result>. Wrap turns the ABI result (the
-// default interface of the result class, possibly null) into the seam's Result.
-template <class Result, class Operation, class HandlerInterface, class AbiResult, Result (*Wrap)(ComPtr<AbiResult>)>
-class AsyncOperationObject final : public cellular::AsyncOperation<Result> {
+// IAsyncInfo::Cancel on an operation or action, which implements IAsyncInfo beside its own
+// interface; throws the platform error when it has none or refuses.
+template <class Operation>
+void CancelOperation(Operation& operation) {
+  ComPtr<IAsyncInfo> info;
+  Check(QueryAs(&operation, info));
+  if (!info) ThrowPlatformError(E_POINTER);
+  Check(info->Cancel());
+}
+
+// What every seam operation and action over an ABI one shares: the Completed delegate and
+// Cancel. Seam is the seam's class, HandlerInterface the operation's Completed delegate.
+template <class Seam, class Operation, class HandlerInterface>
+class AsyncInfoObject : public Seam {
  public:
-  explicit AsyncOperationObject(ComPtr<Operation> operation) noexcept : operation_(std::move(operation)) {}
+  explicit AsyncInfoObject(ComPtr<Operation> operation) noexcept : operation_(std::move(operation)) {}
 
   void SetCompleted(std::shared_ptr<cellular::CompletionHandler> handler) override {
     SetCompletedHandler<HandlerInterface>(*operation_.get(), std::move(handler));
   }
 
-  Result GetResults() override {
-    ComPtr<AbiResult> result;
-    Check(operation_->GetResults(result.put()));
-    return Wrap(std::move(result));
-  }
+  void Cancel() override { CancelOperation(*operation_.get()); }
+
+ protected:
+  Operation& operation() const noexcept { return *operation_.get(); }
 
  private:
   ComPtr<Operation> operation_;
 };
 
-// IAsyncAction as the seam's AsyncAction.
-class AsyncActionObject final : public cellular::AsyncAction {
+// IAsyncOperation<T> as the seam's AsyncOperation<Result>. Wrap turns the ABI result (the
+// default interface of the result class, possibly null) into the seam's Result.
+template <class Result, class Operation, class HandlerInterface, class AbiResult, Result (*Wrap)(ComPtr<AbiResult>)>
+class AsyncOperationObject final
+    : public AsyncInfoObject<cellular::AsyncOperation<Result>, Operation, HandlerInterface> {
  public:
-  explicit AsyncActionObject(ComPtr<abi::WF::IAsyncAction> action) noexcept : action_(std::move(action)) {}
+  using AsyncInfoObject<cellular::AsyncOperation<Result>, Operation, HandlerInterface>::AsyncInfoObject;
 
-  void SetCompleted(std::shared_ptr<cellular::CompletionHandler> handler) override {
-    SetCompletedHandler<abi::WF::IAsyncActionCompletedHandler>(*action_.get(), std::move(handler));
+  Result GetResults() override {
+    ComPtr<AbiResult> result;
+    Check(this->operation().GetResults(result.put()));
+    return Wrap(std::move(result));
   }
+};
 
-  void GetResults() override { Check(action_->GetResults()); }
+// IAsyncOperation<Boolean> as the seam's AsyncOperation<bool>: the result is the one-byte
+// boolean itself.
+class BooleanOperationObject final
+    : public AsyncInfoObject<cellular::AsyncOperation<bool>, abi::TransmittingOperation,
+                             abi::TransmittingCompletedHandler> {
+ public:
+  using AsyncInfoObject::AsyncInfoObject;
 
- private:
-  ComPtr<abi::WF::IAsyncAction> action_;
+  bool GetResults() override {
+    boolean result = 0;
+    Check(operation().GetResults(&result));
+    return result != 0;
+  }
+};
+
+// IAsyncAction as the seam's AsyncAction.
+class AsyncActionObject final
+    : public AsyncInfoObject<cellular::AsyncAction, abi::WF::IAsyncAction, abi::WF::IAsyncActionCompletedHandler> {
+ public:
+  using AsyncInfoObject::AsyncInfoObject;
+
+  void GetResults() override { Check(operation().GetResults()); }
 };
 
 }  // namespace korvi::windows

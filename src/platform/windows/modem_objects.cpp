@@ -119,12 +119,23 @@ class SarManagerObject final : public cellular::SarManager {
     return std::make_shared<AsyncActionObject>(std::move(action));
   }
 
+  std::shared_ptr<cellular::AsyncOperation<bool>> GetIsTransmittingAsync() override {
+    ComPtr<abi::TransmittingOperation> operation;
+    Check(manager_->GetIsTransmittingAsync(operation.put()));
+    RequireObject(operation);
+    return std::make_shared<BooleanOperationObject>(std::move(operation));
+  }
+
   std::int64_t AddTransmissionStateChanged(std::shared_ptr<cellular::TransmissionStateChangedHandler> handler) override {
     if (!handler) ThrowPlatformError(E_POINTER);
     ComPtr<abi::TransmissionStateChangedHandler> delegate(new TransmissionHandlerObject(std::move(handler)));
     EventRegistrationToken token{};
     Check(manager_->add_TransmissionStateChanged(delegate.get(), &token));
     return token.value;
+  }
+
+  void RemoveTransmissionStateChanged(std::int64_t token) override {
+    Check(manager_->remove_TransmissionStateChanged(EventRegistrationToken{token}));
   }
 
   void StartTransmissionStateMonitoring() override { Check(manager_->StartTransmissionStateMonitoring()); }

@@ -39,14 +39,6 @@ using AsyncStatus = ABI::Windows::Foundation::AsyncStatus;
 using AsyncStatus = ::AsyncStatus;
 #endif
 
-// GetIsTransmittingAsync's operation (not called by the service): the SDK instantiates the
-// template with bool, mingw-w64 with its one-byte boolean.
-#if KORVI_ABI_FROM_SDK
-using TransmittingOperation = WF::IAsyncOperation<bool>;
-#else
-using TransmittingOperation = WF::IAsyncOperation<boolean>;
-#endif
-
 // Full class names for RoGetActivationFactory (and for a provider's DllGetActivationFactory).
 inline constexpr wchar_t kMobileBroadbandModemClass[] = L"Windows.Networking.NetworkOperators.MobileBroadbandModem";
 inline constexpr wchar_t kCryptographicBufferClass[] = L"Windows.Security.Cryptography.CryptographicBuffer";

@@ -15,5 +15,14 @@ using ModemConfigurationOperation = WF::IAsyncOperation<NO::MobileBroadbandModem
 using ModemConfigurationCompletedHandler = WF::IAsyncOperationCompletedHandler<NO::MobileBroadbandModemConfiguration*>;
 using TransmissionStateChangedHandler =
     WF::ITypedEventHandler<NO::MobileBroadbandSarManager*, NO::MobileBroadbandTransmissionStateChangedEventArgs*>;
+// GetIsTransmittingAsync's operation and its delegate: the SDK instantiates the templates with
+// bool, our own declarations (as mingw-w64's) with the one-byte boolean.
+#if defined(KORVI_ABI_FROM_SDK) && KORVI_ABI_FROM_SDK
+using TransmittingOperation = WF::IAsyncOperation<bool>;
+using TransmittingCompletedHandler = WF::IAsyncOperationCompletedHandler<bool>;
+#else
+using TransmittingOperation = WF::IAsyncOperation<boolean>;
+using TransmittingCompletedHandler = WF::IAsyncOperationCompletedHandler<boolean>;
+#endif
 
 }  // namespace korvi::abi

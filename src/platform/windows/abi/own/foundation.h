@@ -1,5 +1,6 @@
 // The Windows.Foundation pieces that the service needs beyond what mingw-w64 10 offers in a
-// usable form: TimeSpan, IAsyncAction and its completion delegate.
+// usable form: TimeSpan, IAsyncAction and its completion delegate, and IAsyncOperation<Boolean>
+// (GetIsTransmittingAsync's operation) with its completion delegate.
 //
 // mingw-w64 10's windows.foundation.h does not compile as C++ (it forward-declares its enums
 // with `typedef enum X X;`), and it has no IAsyncAction at all. windows.foundation.collections.h
@@ -9,7 +10,11 @@
 // Layout from the ABI facts (docs/winrt-abi-facts.md): TimeSpan is { INT64 Duration } in
 // 100 ns units; IAsyncAction derives from IInspectable directly (IAsyncInfo is a separate
 // interface of the same object, not a base), slots 6-8; the delegate derives from IUnknown,
-// Invoke at slot 3.
+// Invoke at slot 3. IAsyncOperation<Boolean> has the generic operation's slots 6-8, but its
+// GetResults writes a one-byte boolean, not a pointer: the primary template that
+// windows.foundation.collections.h defines would make it boolean**, so the instance is an
+// explicit specialization with the IIDs of section 7 (mingw-w64 has the same two IIDs, in the
+// header that does not compile as C++).
 #pragma once
 
 #include <windows.h>
@@ -53,6 +58,40 @@ __CRT_UUID_DECL(ABI::Windows::Foundation::IAsyncActionCompletedHandler,
                 0xa4ed5c81, 0x76c9, 0x40bd, 0x8b, 0xe6, 0xb1, 0xd9, 0x0f, 0xb2, 0x0a, 0xe7)
 __CRT_UUID_DECL(ABI::Windows::Foundation::IAsyncAction,
                 0x5a648006, 0x843a, 0x4da9, 0x86, 0x5b, 0x9d, 0x26, 0xe5, 0xdf, 0xad, 0x7b)
+#endif
+
+#endif
+
+#if !defined(____FIAsyncOperation_1_boolean_INTERFACE_DEFINED__)
+#define ____FIAsyncOperation_1_boolean_INTERFACE_DEFINED__
+#define ____FIAsyncOperationCompletedHandler_1_boolean_INTERFACE_DEFINED__
+
+namespace ABI::Windows::Foundation {
+
+template <>
+struct IAsyncOperation<boolean>;
+
+template <>
+MIDL_INTERFACE("c1d3d1a2-ae17-5a5f-b5a2-bdcc8844889a")
+IAsyncOperationCompletedHandler<boolean> : public IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE Invoke(IAsyncOperation<boolean>* asyncInfo, AsyncStatus asyncStatus) = 0;  // 3
+};
+
+template <>
+MIDL_INTERFACE("cdb5efb3-5788-509d-9be1-71ccb8a3362a")
+IAsyncOperation<boolean> : public IInspectable {
+  virtual HRESULT STDMETHODCALLTYPE put_Completed(IAsyncOperationCompletedHandler<boolean>* handler) = 0;   // 6
+  virtual HRESULT STDMETHODCALLTYPE get_Completed(IAsyncOperationCompletedHandler<boolean>** handler) = 0;  // 7
+  virtual HRESULT STDMETHODCALLTYPE GetResults(boolean* results) = 0;                                       // 8
+};
+
+}  // namespace ABI::Windows::Foundation
+
+#ifdef __CRT_UUID_DECL
+__CRT_UUID_DECL(ABI::Windows::Foundation::IAsyncOperationCompletedHandler<boolean>,
+                0xc1d3d1a2, 0xae17, 0x5a5f, 0xb5, 0xa2, 0xbd, 0xcc, 0x88, 0x44, 0x88, 0x9a)
+__CRT_UUID_DECL(ABI::Windows::Foundation::IAsyncOperation<boolean>,
+                0xcdb5efb3, 0x5788, 0x509d, 0x9b, 0xe1, 0x71, 0xcc, 0xb8, 0xa3, 0x36, 0x2a)
 #endif
 
 #endif
