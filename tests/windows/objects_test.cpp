@@ -14,6 +14,7 @@
 #include "cellular/blocking_wait.h"
 #include "cellular/cellular_state.h"
 #include "cellular/tx_status_monitor.h"
+#include "failing_new.h"
 #include "platform/windows/async_wait.h"
 #include "platform/windows/support/live_objects.h"
 #include "platform/windows/modem_objects.h"
@@ -308,14 +309,18 @@ class ReadingHandler final : public cellular::TransmissionStateChangedHandler {
  public:
   std::int32_t Invoke(const std::shared_ptr<cellular::SarManager>& sender,
                       const std::shared_ptr<cellular::TransmissionStateChangedEventArgs>& args) noexcept override {
+    ++calls;
     sawSender = sender != nullptr;
+    sawArgs = args != nullptr;
     try {
       transmitting = args && args->IsTransmitting();
     } catch (...) {
     }
     return 0x00000042;
   }
+  int calls = 0;
   bool sawSender = false;
+  bool sawArgs = false;
   bool transmitting = false;
 };
 
@@ -327,26 +332,76 @@ TEST_F(ObjectsTest, TheEventHandlerPassesDeliveriesOnAndGivesTheirReferencesBack
   auto reading = std::make_shared<ReadingHandler>();
   seamManager->AddTransmissionStateChanged(reading);
 
-  EXPECT_EQ(manager->handler->Invoke(manager.get(), args.get()), 0x42);
+  // Handled: S_OK, whatever the seam's handler answered, so the event source keeps us.
+  EXPECT_EQ(manager->handler->Invoke(manager.get(), args.get()), S_OK);
+  EXPECT_EQ(reading->calls, 1);
   EXPECT_TRUE(reading->sawSender);
+  EXPECT_TRUE(reading->sawArgs);
   EXPECT_TRUE(reading->transmitting);
   EXPECT_EQ(args->references(), 1u);
   EXPECT_EQ(manager->references(), 2u);  // ours and the seam manager's
 
   // With no objects at all the seam handler still gets its call, with empty handles.
-  EXPECT_EQ(manager->handler->Invoke(nullptr, nullptr), 0x42);
+  EXPECT_EQ(manager->handler->Invoke(nullptr, nullptr), S_OK);
+  EXPECT_EQ(reading->calls, 2);
   EXPECT_FALSE(reading->sawSender);
+  EXPECT_FALSE(reading->sawArgs);
 }
 
-TEST_F(ObjectsTest, AFailedReadInTheServicesHandlerGoesBackAsItsCodeAndCountsAsTransmitting) {
+// Memory running out while the delivery is wrapped (the sender's wrapper, or the args'), is
+// no reason to drop it: the seam's handler gets it with neither object, the platform gets
+// S_OK, and every reference taken on the way goes back.
+TEST_F(ObjectsTest, ADeliveryThatCannotBeWrappedIsHandedOnWithNeitherObject) {
   auto manager = Make<RecordingSarManager>();
   auto args = Make<RecordingEventArgs>();
-  args->answer = E_ACCESSDENIED;
+  args->transmitting = 0;
   const auto seamManager = WrapSarManager(Retain<NO::IMobileBroadbandSarManager>(manager.get()));
-  cellular::isTransmitting.store(0);
+  auto reading = std::make_shared<ReadingHandler>();
+  seamManager->AddTransmissionStateChanged(reading);
+  const struct {
+    const char* what;
+    int failingAllocation;
+  } cases[] = {{"the sender's wrapper", 1}, {"the args' wrapper", 2}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const int before = reading->calls;
+    HRESULT answered = E_FAIL;
+    {
+      const FailNthAllocation failing(c.failingAllocation);
+      answered = manager->handler->Invoke(manager.get(), args.get());
+      ASSERT_TRUE(failing.Failed()) << "the delivery did not allocate that often";
+    }
+    EXPECT_EQ(answered, S_OK);
+    EXPECT_EQ(reading->calls, before + 1);
+    EXPECT_FALSE(reading->sawSender);
+    EXPECT_FALSE(reading->sawArgs);
+    EXPECT_EQ(args->references(), 1u);
+    EXPECT_EQ(manager->references(), 2u);
+  }
+}
+
+// The service's own handler behind ours: a state it cannot read, whether the read failed or
+// the delivery could not even be wrapped, counts as transmitting, and the platform still hears
+// S_OK.
+TEST_F(ObjectsTest, AStateTheServicesHandlerCannotReadCountsAsTransmitting) {
+  auto manager = Make<RecordingSarManager>();
+  auto args = Make<RecordingEventArgs>();
+  const auto seamManager = WrapSarManager(Retain<NO::IMobileBroadbandSarManager>(manager.get()));
   seamManager->AddTransmissionStateChanged(std::make_shared<cellular::OnTransmissionStateChanged>());
-  EXPECT_EQ(static_cast<std::int32_t>(manager->handler->Invoke(manager.get(), args.get())), kAccessDenied);
-  EXPECT_EQ(cellular::isTransmitting.load(), 1) << "a state that cannot be read counts as transmitting";
+
+  cellular::isTransmitting.store(0);
+  args->answer = E_ACCESSDENIED;
+  EXPECT_EQ(manager->handler->Invoke(manager.get(), args.get()), S_OK);
+  EXPECT_EQ(cellular::isTransmitting.load(), 1) << "a failed read";
+
+  cellular::isTransmitting.store(0);
+  args->answer = S_OK;
+  {
+    const FailNthAllocation failing(2);
+    EXPECT_EQ(manager->handler->Invoke(manager.get(), args.get()), S_OK);
+    ASSERT_TRUE(failing.Failed());
+  }
+  EXPECT_EQ(cellular::isTransmitting.load(), 1) << "a delivery that could not be wrapped";
   EXPECT_EQ(args->references(), 1u);
   cellular::isTransmitting.store(0);
 }

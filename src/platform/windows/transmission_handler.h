@@ -1,7 +1,8 @@
 // The TypedEventHandler that we add to the SAR manager's TransmissionStateChanged event: it
-// hands each delivery to the seam's handler and gives the platform its result code. Nothing
-// escapes Invoke as an exception; a failure to wrap the platform's objects becomes
-// E_OUTOFMEMORY.
+// hands each delivery to the seam's handler and answers S_OK, whatever that handler made of
+// it, so the event source never drops it. Nothing escapes Invoke as an exception; when the
+// platform's objects cannot be wrapped, the delivery is handed on with neither (the seam's
+// handler then takes the modem as transmitting).
 #pragma once
 
 #include <memory>
