@@ -1,7 +1,11 @@
 // The small pieces of the Windows platform with logic of their own: the owner template and its
-// live counts, error texts, HSTRING and BSTR texts, the activation lookup and the Win32 event.
+// live counts, error texts, HSTRING and BSTR texts, the activation lookup, the Win32 event and
+// its bounded wait, and the one-instance lock.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -291,11 +295,127 @@ TEST(Win32Event, AutoResetAndFailuresAsTheLoopExpectsThem) {
   ASSERT_NE(event, nullptr);
   EXPECT_TRUE(platform.SetEvent(event));
   EXPECT_TRUE(platform.SetEvent(event));  // two signals, one wake-up
-  EXPECT_EQ(platform.WaitForEvent(event), os::kWaitObject0);
+  EXPECT_EQ(platform.WaitForEvent(event, std::nullopt), os::kWaitObject0);
   EXPECT_EQ(::WaitForSingleObject(event, 0), static_cast<DWORD>(WAIT_TIMEOUT));  // reset by the wait
   platform.CloseEvent(event);
-  EXPECT_EQ(platform.WaitForEvent(nullptr), os::kWaitFailed);
+  EXPECT_EQ(platform.WaitForEvent(nullptr, std::nullopt), os::kWaitFailed);
+  EXPECT_EQ(platform.WaitForEvent(nullptr, std::chrono::milliseconds(10)), os::kWaitFailed);
   EXPECT_FALSE(platform.SetEvent(nullptr));
+}
+
+TEST(Win32Event, ABoundedWaitTimesOutOnAnUnsetEventAndNotOnASetOne) {
+  Win32Os platform;
+  const os::EventHandle event = platform.CreateAutoResetEvent();
+  ASSERT_NE(event, nullptr);
+  EXPECT_EQ(platform.WaitForEvent(event, std::chrono::milliseconds(0)), os::kWaitTimeout);
+  EXPECT_EQ(platform.WaitForEvent(event, std::chrono::milliseconds(20)), os::kWaitTimeout);
+  EXPECT_TRUE(platform.SetEvent(event));
+  EXPECT_EQ(platform.WaitForEvent(event, std::chrono::milliseconds(0)), os::kWaitObject0);
+  platform.CloseEvent(event);
+}
+
+// What WaitForSingleObject is asked to wait, for one event: the program's own import of it
+// records the milliseconds and waits not at all (the event is set before each wait).
+HANDLE watchedEvent = nullptr;
+std::vector<DWORD> askedWaits;
+DWORD(WINAPI* realWait)(HANDLE, DWORD) = nullptr;
+DWORD WINAPI RecordWait(HANDLE handle, DWORD milliseconds) {
+  if (handle == watchedEvent) askedWaits.push_back(milliseconds);
+  return realWait(handle, handle == watchedEvent ? 0 : milliseconds);
+}
+
+TEST(Win32Event, TheTimeOutReachesTheWaitInMillisecondsCutBelowInfinite) {
+  Win32Os platform;
+  watchedEvent = platform.CreateAutoResetEvent();
+  ASSERT_NE(watchedEvent, nullptr);
+  const auto patch = Watch("WaitForSingleObject", &RecordWait, realWait);
+  ASSERT_TRUE(patch.patched());
+  const struct {
+    std::optional<std::chrono::milliseconds> timeout;
+    DWORD asked;
+  } cases[] = {
+      {std::nullopt, INFINITE},
+      {std::chrono::milliseconds(0), 0},
+      {std::chrono::milliseconds(60'000), 60'000},
+      {std::chrono::milliseconds(-5), 0},                              // past: no wait at all
+      {std::chrono::milliseconds(0xFFFFFFFFLL), 0xFFFFFFFEu},          // INFINITE itself is never asked for
+      {std::chrono::milliseconds(std::int64_t{1} << 40), 0xFFFFFFFEu},  // not cut to its low 32 bits
+  };
+  for (const auto& c : cases) {
+    askedWaits.clear();
+    ASSERT_TRUE(platform.SetEvent(watchedEvent));
+    EXPECT_EQ(platform.WaitForEvent(watchedEvent, c.timeout), os::kWaitObject0);
+    EXPECT_EQ(askedWaits, std::vector<DWORD>{c.asked}) << (c.timeout ? c.timeout->count() : -1);
+  }
+  platform.CloseEvent(watchedEvent);
+  watchedEvent = nullptr;
+}
+
+// A lock name of this program's own, so that no service or other test beside it is met.
+std::wstring TestLockName(const wchar_t* what) {
+  return L"Global\\KorviSar.Test." + std::to_wstring(::GetCurrentProcessId()) + L"." + what;
+}
+
+TEST(InstanceLock, OneHolderAtATimeAndHeldForAsLongAsThePlatformLives) {
+  const std::wstring name = TestLockName(L"holders");
+  {
+    Win32Os first(name.c_str());
+    EXPECT_EQ(first.AcquireInstanceLock(), os::InstanceLock::kAcquired);
+    EXPECT_EQ(first.AcquireInstanceLock(), os::InstanceLock::kAcquired);  // still ours
+    Win32Os second(name.c_str());
+    EXPECT_EQ(second.AcquireInstanceLock(), os::InstanceLock::kHeldElsewhere);
+    EXPECT_EQ(second.AcquireInstanceLock(), os::InstanceLock::kHeldElsewhere);  // it let go of what it opened
+  }
+  Win32Os third(name.c_str());
+  EXPECT_EQ(third.AcquireInstanceLock(), os::InstanceLock::kAcquired);  // the first's went with it
+}
+
+// CreateMutexW as the test sets it up: the name it was asked for, and the answer.
+std::wstring askedName;
+BOOL askedOwner = TRUE;
+HANDLE givenMutex = nullptr;
+DWORD givenError = 0;
+HANDLE WINAPI FakeCreateMutex(LPSECURITY_ATTRIBUTES, BOOL initialOwner, LPCWSTR name) {
+  askedName = name != nullptr ? name : L"(null)";
+  askedOwner = initialOwner;
+  ::SetLastError(givenError);
+  return givenMutex;
+}
+
+TEST(InstanceLock, EachAnswerOfTheSystemMeansWhatItSays) {
+  HANDLE(WINAPI * real)(LPSECURITY_ATTRIBUTES, BOOL, LPCWSTR) = nullptr;
+  const auto patch = Watch("CreateMutexW", &FakeCreateMutex, real);
+  ASSERT_TRUE(patch.patched());
+  const struct {
+    const char* what;
+    bool gives;  // a handle
+    DWORD error;
+    os::InstanceLock expected;
+  } cases[] = {
+      {"made", true, ERROR_SUCCESS, os::InstanceLock::kAcquired},
+      {"opened: another process made it", true, ERROR_ALREADY_EXISTS, os::InstanceLock::kHeldElsewhere},
+      {"refused: another logon session's", false, ERROR_ACCESS_DENIED, os::InstanceLock::kHeldElsewhere},
+      {"a name that is not a mutex's", false, ERROR_INVALID_HANDLE, os::InstanceLock::kUnavailable},
+      {"out of memory", false, ERROR_NOT_ENOUGH_MEMORY, os::InstanceLock::kUnavailable},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    givenMutex = c.gives ? real(nullptr, FALSE, nullptr) : nullptr;
+    givenError = c.error;
+    {
+      Win32Os platform;
+      EXPECT_EQ(platform.AcquireInstanceLock(), c.expected);
+      EXPECT_EQ(askedName, L"Global\\KorviSar.OneInstance");  // the service's own, in every session
+      EXPECT_EQ(askedOwner, FALSE);  // never owned: only its existence counts
+      DWORD flags = 0;
+      if (c.gives && c.expected != os::InstanceLock::kAcquired) {
+        EXPECT_FALSE(::GetHandleInformation(givenMutex, &flags)) << "the opened handle was kept";
+      }
+      if (c.gives && c.expected == os::InstanceLock::kAcquired) {
+        EXPECT_TRUE(::GetHandleInformation(givenMutex, &flags)) << "the lock was let go of";
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -16,10 +16,21 @@ os::EventHandle Win32Os::CreateAutoResetEvent() noexcept {
 
 bool Win32Os::SetEvent(os::EventHandle event) noexcept { return event != nullptr && ::SetEvent(event) != FALSE; }
 
-std::uint32_t Win32Os::WaitForEvent(os::EventHandle event) noexcept {
+namespace {
+
+// A seam time-out as a wait's milliseconds: INFINITE for none; INFINITE is 0xFFFFFFFF, so a
+// longer bound is cut just below it rather than made endless, and a negative one is 0.
+DWORD WaitMilliseconds(std::optional<std::chrono::milliseconds> timeout) noexcept {
+  if (!timeout) return INFINITE;
+  return static_cast<DWORD>(std::clamp<std::int64_t>(timeout->count(), 0, INFINITE - 1));
+}
+
+}  // namespace
+
+std::uint32_t Win32Os::WaitForEvent(os::EventHandle event, std::optional<std::chrono::milliseconds> timeout) noexcept {
   // A null handle (the event that could not be made) is no live event: the wait answers
   // WAIT_FAILED with ERROR_INVALID_HANDLE, as for a closed one.
-  return ::WaitForSingleObject(event, INFINITE);
+  return ::WaitForSingleObject(event, WaitMilliseconds(timeout));
 }
 
 void Win32Os::CloseEvent(os::EventHandle event) noexcept {
@@ -37,6 +48,21 @@ void Win32Os::WriteConsole(std::string_view text) noexcept {
   std::fflush(stdout);
 }
 
+os::InstanceLock Win32Os::AcquireInstanceLock() noexcept {
+  if (instanceLock_) return os::InstanceLock::kAcquired;
+  UniqueHandle mutex(::CreateMutexW(nullptr, /*bInitialOwner=*/FALSE, instanceLockName_));
+  const DWORD error = ::GetLastError();
+  if (mutex) {
+    // Opened, not made: another process made it and still holds a handle to it.
+    if (error == ERROR_ALREADY_EXISTS) return os::InstanceLock::kHeldElsewhere;
+    instanceLock_ = std::move(mutex);
+    return os::InstanceLock::kAcquired;
+  }
+  // A mutex of that name made in another logon session, whose security keeps us out.
+  if (error == ERROR_ACCESS_DENIED) return os::InstanceLock::kHeldElsewhere;
+  return os::InstanceLock::kUnavailable;
+}
+
 namespace {
 
 // A manual-reset event that the completion callback sets and the waiting thread waits on,
@@ -46,13 +72,7 @@ class EventCompletionSignal final : public os::CompletionSignal {
   explicit EventCompletionSignal(UniqueHandle event) noexcept : event_(std::move(event)) {}
   void Set() noexcept override { ::SetEvent(event_.get()); }
   bool Wait(std::optional<std::chrono::milliseconds> timeout) noexcept override {
-    DWORD milliseconds = INFINITE;
-    if (timeout) {
-      // INFINITE is 0xFFFFFFFF; a longer bound is cut just below it rather than made endless.
-      const auto count = std::clamp<std::int64_t>(timeout->count(), 0, INFINITE - 1);
-      milliseconds = static_cast<DWORD>(count);
-    }
-    return ::WaitForSingleObject(event_.get(), milliseconds) == WAIT_OBJECT_0;
+    return ::WaitForSingleObject(event_.get(), WaitMilliseconds(timeout)) == WAIT_OBJECT_0;
   }
 
  private:
