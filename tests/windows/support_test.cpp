@@ -1,11 +1,15 @@
 // The support library's own parts, as the service, the fake providers and the tests use them:
-// the COM object base (what QueryInterface answers, and that every reference goes back), the
-// owner's copies of a reference-counted kind, and the HSTRING and BSTR helpers.
+// the COM object base (what QueryInterface answers, its free-threaded marshaling, and that
+// every reference goes back), the owner's copies of a reference-counted kind, and the HSTRING
+// and BSTR helpers.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "import_patch.h"
 #include "platform/windows/abi/mobile_broadband.h"
 #include "platform/windows/support/com_object.h"
 #include "platform/windows/support/hstrings.h"
@@ -99,6 +103,138 @@ TEST(ComObject, CountsReferencesAndDescribesItself) {
   EXPECT_EQ(none, nullptr);
   delegate->Release();
   EXPECT_EQ(sample->Release(), 0u);
+}
+
+// The process joins the multithreaded apartment for the test's marshaling, and leaves it after.
+class Apartment {
+ public:
+  Apartment() : joined_(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {}
+  ~Apartment() {
+    if (joined_) ::CoUninitialize();
+  }
+  bool joined() const { return joined_; }
+
+ private:
+  const bool joined_;
+};
+
+// The program's own import of CoCreateFreeThreadedMarshaler, counting the marshalers made and
+// keeping a reference of its own to the last one (to see whether the object let go of its
+// own); `refuse` makes it answer E_OUTOFMEMORY instead.
+std::atomic<int> marshalersMade{0};
+IUnknown* lastMarshaler = nullptr;
+bool refuseMarshaler = false;
+HRESULT(WINAPI* realMakeMarshaler)(IUnknown*, IUnknown**) = nullptr;
+HRESULT WINAPI CountMarshalers(IUnknown* outer, IUnknown** inner) {
+  if (refuseMarshaler) {
+    *inner = nullptr;
+    return E_OUTOFMEMORY;
+  }
+  const HRESULT made = realMakeMarshaler(outer, inner);
+  if (SUCCEEDED(made)) {
+    ++marshalersMade;
+    (*inner)->AddRef();
+    lastMarshaler = *inner;
+  }
+  return made;
+}
+
+fake::ImportPatch CountMarshalersMade() {
+  marshalersMade = 0;
+  lastMarshaler = nullptr;
+  refuseMarshaler = false;
+  fake::ImportPatch patch(::GetModuleHandleW(nullptr), "CoCreateFreeThreadedMarshaler",
+                          reinterpret_cast<void*>(&CountMarshalers));
+  realMakeMarshaler = reinterpret_cast<HRESULT(WINAPI*)(IUnknown*, IUnknown**)>(patch.original());
+  return patch;
+}
+
+// The pointer another apartment gets for the object: marshaled here, unmarshaled on a thread
+// of a single-threaded apartment of its own. Null when either step failed.
+void* SeenFromAnotherApartment(WF::IAsyncActionCompletedHandler* object) {
+  IStream* stream = nullptr;
+  if (FAILED(::CoMarshalInterThreadInterfaceInStream(__uuidof(WF::IAsyncActionCompletedHandler), object, &stream))) {
+    return nullptr;
+  }
+  void* seen = nullptr;
+  std::thread other([&] {
+    if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return;
+    void* unmarshaled = nullptr;
+    // Takes the stream's reference, whatever it answers.
+    if (SUCCEEDED(::CoGetInterfaceAndReleaseStream(stream, __uuidof(WF::IAsyncActionCompletedHandler), &unmarshaled))) {
+      seen = unmarshaled;
+      static_cast<IUnknown*>(unmarshaled)->Release();
+    }
+    stream = nullptr;
+    ::CoUninitialize();
+  });
+  other.join();
+  if (stream != nullptr) stream->Release();  // the other thread never got to it
+  return seen;
+}
+
+TEST(ComObject, MarshalsAsTheAgileObjectItSaysItIs) {
+  const Apartment apartment;
+  ASSERT_TRUE(apartment.joined());
+  const auto patch = CountMarshalersMade();
+  ASSERT_TRUE(patch.patched());
+  const std::int64_t live = LiveObjects::Count(LiveKind::kComObject);
+  auto* delegate = new Delegate();
+  {
+    void* marshal = nullptr;
+    ASSERT_EQ(delegate->QueryInterface(__uuidof(IMarshal), &marshal), S_OK);
+    const ComPtr<IMarshal> owned(static_cast<IMarshal*>(marshal));
+    EXPECT_EQ(LiveObjects::Count(LiveKind::kComObject), live + 1) << "the marshaler is no object of ours";
+    EXPECT_EQ(delegate->AddRef(), 3u) << "the marshaler's reference is not one on the object";
+    delegate->Release();
+    CLSID unmarshaler{};
+    ASSERT_EQ(owned->GetUnmarshalClass(__uuidof(WF::IAsyncActionCompletedHandler), delegate, MSHCTX_INPROC, nullptr,
+                                       MSHLFLAGS_NORMAL, &unmarshaler),
+              S_OK);
+    EXPECT_TRUE(IsEqualCLSID(unmarshaler, CLSID_InProcFreeMarshaler));
+    // Another apartment is handed the object itself, not a proxy.
+    EXPECT_EQ(SeenFromAnotherApartment(delegate), static_cast<void*>(static_cast<WF::IAsyncActionCompletedHandler*>(delegate)));
+  }
+  EXPECT_EQ(marshalersMade, 1) << "one marshaler per object, however often it is asked for";
+  ASSERT_NE(lastMarshaler, nullptr);
+  EXPECT_EQ(delegate->Release(), 0u);
+  EXPECT_EQ(LiveObjects::Count(LiveKind::kComObject), live);
+  EXPECT_EQ(lastMarshaler->Release(), 0u) << "the object did not let go of its marshaler";
+}
+
+TEST(ComObject, TheMarshalerIsMadeOnceWhenManyThreadsAskAtOnceAndAgainAfterAFailure) {
+  const Apartment apartment;
+  ASSERT_TRUE(apartment.joined());
+  const auto patch = CountMarshalersMade();
+  ASSERT_TRUE(patch.patched());
+  auto* delegate = new Delegate();
+
+  refuseMarshaler = true;
+  void* marshal = reinterpret_cast<void*>(1);
+  EXPECT_EQ(delegate->QueryInterface(__uuidof(IMarshal), &marshal), E_OUTOFMEMORY);
+  EXPECT_EQ(marshal, nullptr);
+  refuseMarshaler = false;
+
+  std::atomic<bool> go{false};
+  std::atomic<int> answered{0};
+  std::vector<std::thread> askers;
+  for (int i = 0; i < 8; ++i) {
+    askers.emplace_back([&] {
+      while (!go.load()) std::this_thread::yield();
+      void* got = nullptr;
+      if (delegate->QueryInterface(__uuidof(IMarshal), &got) == S_OK && got != nullptr) {
+        ++answered;
+        static_cast<IUnknown*>(got)->Release();
+      }
+    });
+  }
+  go = true;
+  for (std::thread& asker : askers) asker.join();
+  EXPECT_EQ(answered, 8);
+  EXPECT_EQ(marshalersMade, 1);
+  EXPECT_EQ(delegate->Release(), 0u);
+  ASSERT_NE(lastMarshaler, nullptr);
+  EXPECT_EQ(lastMarshaler->Release(), 0u);
 }
 
 // A reference-counted kind whose references are counted here, not on an object.

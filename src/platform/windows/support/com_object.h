@@ -9,6 +9,12 @@
 // when they are handed back). Every method is noexcept: nothing we hand to the platform lets
 // an exception out. Each object is counted as a live COM object from its birth to its
 // deletion.
+//
+// An object that says it is agile must also marshal as one: COM asks it for IMarshal before
+// it hands the object to another apartment, and without an answer it would build a proxy
+// that calls back through the apartment the object was made in (or fails to, for a handler
+// made on a thread that has since left it). So every object aggregates the system's
+// free-threaded marshaler, which hands the same pointer to every apartment of the process.
 #pragma once
 
 #include <windows.h>
@@ -18,11 +24,50 @@
 
 #include <atomic>
 #include <cwchar>
+#include <mutex>
 #include <type_traits>
 
 #include "platform/windows/support/live_objects.h"
 
 namespace korvi::windows {
+
+// The inner unknown of the free-threaded marshaler that one of our objects aggregates: made on
+// the first request for IMarshal (most objects are never marshaled), once however many
+// threads ask at the same time, and released with the object. Not one of our own COM objects,
+// so not counted as one; its IMarshal's references are the outer object's.
+class FreeThreadedMarshaler {
+ public:
+  FreeThreadedMarshaler() noexcept = default;
+  FreeThreadedMarshaler(const FreeThreadedMarshaler&) = delete;
+  FreeThreadedMarshaler& operator=(const FreeThreadedMarshaler&) = delete;
+  ~FreeThreadedMarshaler() {
+    if (IUnknown* inner = inner_.load(std::memory_order_acquire)) inner->Release();
+  }
+
+  // IMarshal for the outer object in *out; the marshaler's failure (its creation's, when it
+  // cannot be made: the next request tries again) with null in *out.
+  HRESULT QueryMarshal(IUnknown* outer, void** out) noexcept {
+    IUnknown* inner = inner_.load(std::memory_order_acquire);
+    if (inner == nullptr) {
+      try {
+        const std::lock_guard<std::mutex> hold(making_);
+        inner = inner_.load(std::memory_order_acquire);
+        if (inner == nullptr) {
+          const HRESULT made = ::CoCreateFreeThreadedMarshaler(outer, &inner);
+          if (FAILED(made) || inner == nullptr) return FAILED(made) ? made : E_UNEXPECTED;
+          inner_.store(inner, std::memory_order_release);
+        }
+      } catch (...) {  // the lock could not be taken
+        return E_UNEXPECTED;
+      }
+    }
+    return inner->QueryInterface(__uuidof(IMarshal), out);
+  }
+
+ private:
+  std::atomic<IUnknown*> inner_{nullptr};
+  std::mutex making_;
+};
 
 template <class Self, class First, class... Rest>
 class ComObject : public First, public Rest... {
@@ -37,6 +82,9 @@ class ComObject : public First, public Rest... {
       *out = static_cast<IUnknown*>(static_cast<First*>(this));
     } else if (IsEqualIID(iid, __uuidof(IInspectable))) {
       *out = Inspectable();
+    } else if (IsEqualIID(iid, __uuidof(IMarshal))) {
+      // The marshaler's own IMarshal, which counts its references on this object.
+      return marshaler_.QueryMarshal(static_cast<IUnknown*>(static_cast<First*>(this)), out);
     } else if (!Find<First, Rest...>(iid, out)) {
       if constexpr (requires { Self::kSelfIid; }) {
         if (IsEqualIID(iid, Self::kSelfIid)) *out = static_cast<Self*>(this);
@@ -129,6 +177,7 @@ class ComObject : public First, public Rest... {
   void* Inspectable() noexcept { return FirstInspectable<First, Rest...>(); }
 
   std::atomic<ULONG> references_{1};
+  FreeThreadedMarshaler marshaler_;
 };
 
 }  // namespace korvi::windows
