@@ -140,6 +140,15 @@ TEST_F(WmiTest, PutHandsOverATextCopyAsABstrVariantAndTheCodeComesBack) {
   EXPECT_EQ(definition->Put(name.get(), std::wstring_view(), wlan_power::kCimUint32), S_OK);
   EXPECT_TRUE(object->putNullText);  // a null text stays null
 
+  // A text longer than a BSTR can hold is not cut to fit (here to its first three units):
+  // it never reaches Put.
+  object->putText.clear();
+  object->last.clear();
+  const std::wstring_view overlong(L"384", (std::size_t{1} << 32) + 3);
+  EXPECT_EQ(definition->Put(name.get(), overlong, wlan_power::kCimUint32), E_OUTOFMEMORY);
+  EXPECT_NE(object->last, "Put");
+  EXPECT_EQ(object->putText, L"");
+
   object->answer = static_cast<HRESULT>(0x80041005);  // WBEM_E_TYPE_MISMATCH
   EXPECT_EQ(definition->Put(nullptr, L"1", wlan_power::kCimUint32), static_cast<HRESULT>(0x80041005));
   EXPECT_EQ(object->putName, L"(null)");

@@ -3,6 +3,8 @@
 #include <new>
 #include <utility>
 
+#include "platform/windows/support/hstrings.h"
+
 namespace korvi::windows {
 namespace {
 
@@ -40,16 +42,18 @@ class ClassObject final : public wlan_power::WbemClassObject {
   }
 
   HResult Put(const wlan_power::WmiText* name, std::wstring_view value, std::int32_t cimType) noexcept override {
-    // A null text stays a null BSTR (an empty one to COM); any other text is copied whole.
-    BSTR copy = nullptr;
+    // A null text stays a null BSTR (an empty one to COM); any other text is copied whole, or
+    // not at all when it is longer than a BSTR can hold (cut to fit, it would hand the
+    // firmware another value).
+    UniqueBstr copy;
     if (value.data() != nullptr) {
-      copy = ::SysAllocStringLen(value.data(), static_cast<UINT>(value.size()));
-      if (copy == nullptr) return E_OUTOFMEMORY;
+      copy = CopyToBstr(value);
+      if (!copy) return E_OUTOFMEMORY;
     }
     VARIANT text;
     ::VariantInit(&text);
     text.vt = VT_BSTR;
-    text.bstrVal = copy;
+    text.bstrVal = copy.Release();
     UniqueVariant variant(text);  // owns the copy from here on
     return object_->Put(BstrOf(name), 0, &variant.get(), static_cast<CIMTYPE>(cimType));
     // The variant, and with it the copy, is cleared on the way out.
