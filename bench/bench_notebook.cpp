@@ -1,5 +1,7 @@
 #include "bench_notebook.h"
 
+#include "benchmarks.h"
+
 #include <stdexcept>
 #include <string>
 
@@ -49,7 +51,7 @@ void BenchNotebook::StartService() {
   }
 }
 
-int BenchNotebook::FinishService() {
+void BenchNotebook::FinishService() {
   watchedOs_.EndLoopAfter(watchedOs_.Signals());
   if (service_.joinable()) service_.join();
   // As the binary ends: the platform's thread first, then the process-wide objects.
@@ -57,7 +59,9 @@ int BenchNotebook::FinishService() {
   modem_.Shutdown();
   controller::ReleaseProcessObjects();
   finished_ = true;
-  return exitCode_;
+  // The loop was ended through its wait-failure exit, whose code says that nothing watches.
+  if (exitCode_ != controller::kExitNotProtecting)
+    throw CheckFailed("the service ended with exit code " + std::to_string(exitCode_));
 }
 
 }  // namespace korvi::bench

@@ -44,8 +44,8 @@ class BenchNotebook {
   void StartService();
 
   // Ends the loop once it has applied everything delivered, and waits for the service to
-  // return. Answers the service's exit code.
-  int FinishService();
+  // return. Throws CheckFailed when the service ended other than through that ending.
+  void FinishService();
 
   sim::SimModemPlatform& modem() noexcept { return modem_; }
   WatchedOs& os() noexcept { return watchedOs_; }

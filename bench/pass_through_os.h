@@ -12,7 +12,9 @@ class PassThroughOs : public os::OsPlatform {
 
   os::EventHandle CreateAutoResetEvent() noexcept override { return inner_.CreateAutoResetEvent(); }
   bool SetEvent(os::EventHandle event) noexcept override { return inner_.SetEvent(event); }
-  std::uint32_t WaitForEvent(os::EventHandle event) noexcept override { return inner_.WaitForEvent(event); }
+  std::uint32_t WaitForEvent(os::EventHandle event, std::optional<std::chrono::milliseconds> timeout) noexcept override {
+    return inner_.WaitForEvent(event, timeout);
+  }
   void CloseEvent(os::EventHandle event) noexcept override { inner_.CloseEvent(event); }
   void Sleep(std::uint32_t milliseconds) noexcept override { inner_.Sleep(milliseconds); }
   void WriteDebugOutput(const std::wstring& message) noexcept override { inner_.WriteDebugOutput(message); }
@@ -20,6 +22,7 @@ class PassThroughOs : public os::OsPlatform {
   std::unique_ptr<os::CompletionSignal> CreateCompletionSignal() noexcept override {
     return inner_.CreateCompletionSignal();
   }
+  os::InstanceLock AcquireInstanceLock() noexcept override { return inner_.AcquireInstanceLock(); }
 
  protected:
   os::OsPlatform& inner_;

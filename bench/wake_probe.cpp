@@ -57,7 +57,7 @@ EventWakeProbe::EventWakeProbe()
       os_(faults_, scheduler_, *debug_, sim::Recorder::Nothing()) {
   event_ = os_.CreateAutoResetEvent();
   if (event_ == nullptr) throw std::runtime_error("the platform's event could not be made");
-  probe_ = std::make_unique<WakeProbe>([this] { os_.WaitForEvent(event_); }, [this] { os_.SetEvent(event_); });
+  probe_ = std::make_unique<WakeProbe>([this] { os_.WaitForEvent(event_, std::nullopt); }, [this] { os_.SetEvent(event_); });
 }
 
 EventWakeProbe::~EventWakeProbe() {

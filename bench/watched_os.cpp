@@ -22,7 +22,7 @@ bool WatchedOs::EndDue() const noexcept {
          seenAtLastWake_.load(std::memory_order_acquire) >= endAfter_.load(std::memory_order_acquire);
 }
 
-std::uint32_t WatchedOs::WaitForEvent(os::EventHandle event) noexcept {
+std::uint32_t WatchedOs::WaitForEvent(os::EventHandle event, std::optional<std::chrono::milliseconds> timeout) noexcept {
   const Clock::time_point begun = Clock::now();
   {
     std::lock_guard lock(mutex_);
@@ -33,8 +33,9 @@ std::uint32_t WatchedOs::WaitForEvent(os::EventHandle event) noexcept {
       return os::kWaitFailed;
     }
   }
-  const std::uint32_t result = inner_.WaitForEvent(event);
+  const std::uint32_t result = inner_.WaitForEvent(event, timeout);
   const std::int64_t seen = signals_.load(std::memory_order_acquire);
+  if (result == os::kWaitTimeout) timeouts_.fetch_add(1, std::memory_order_relaxed);
   if (result != os::kWaitObject0) return result;
   if (EndDue()) {
     // The previous wake-up already read the last state; this one is the end's own signal or a

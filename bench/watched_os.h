@@ -5,6 +5,8 @@
 //
 // The loop is ended through its own wait-failure exit (the wait answers kWaitFailed), which
 // makes no firmware call, so the last firmware call of a run is the one the last wake-up made.
+// That exit answers controller::kExitNotProtecting, as the service says to whoever started it
+// that nothing watches any more.
 #pragma once
 
 #include <atomic>
@@ -27,7 +29,7 @@ class WatchedOs final : public PassThroughOs {
   // The watched calls; every other one goes through unchanged.
   os::EventHandle CreateAutoResetEvent() noexcept override;
   bool SetEvent(os::EventHandle event) noexcept override;
-  std::uint32_t WaitForEvent(os::EventHandle event) noexcept override;
+  std::uint32_t WaitForEvent(os::EventHandle event, std::optional<std::chrono::milliseconds> timeout) noexcept override;
 
   // Blocks until the loop has begun its n-th wait (counting from 1), for at most `limit`; false
   // when the service returned first or the limit passed.
@@ -47,6 +49,8 @@ class WatchedOs final : public PassThroughOs {
   std::int64_t Signals() const noexcept { return signals_.load(); }
   // Wake-ups handed to the loop.
   std::int64_t Wakeups() const noexcept { return wakeups_.load(); }
+  // Waits that reached their bound with no change (each is followed by one radio check).
+  std::int64_t Timeouts() const noexcept { return timeouts_.load(); }
 
  private:
   bool EndDue() const noexcept;
@@ -54,6 +58,7 @@ class WatchedOs final : public PassThroughOs {
   std::atomic<os::EventHandle> loopEvent_{nullptr};
   std::atomic<std::int64_t> signals_{0};
   std::atomic<std::int64_t> wakeups_{0};
+  std::atomic<std::int64_t> timeouts_{0};
   // The signal count read just after the latest wake-up; only the loop's thread writes it.
   std::atomic<std::int64_t> seenAtLastWake_{0};
   std::atomic<std::int64_t> endAfter_{0};

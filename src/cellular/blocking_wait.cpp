@@ -30,6 +30,13 @@ void WaitForCompletion(AsyncInfo& operation, std::optional<std::chrono::millisec
   auto handler = std::make_shared<CompletionWait>(std::move(signal));
   operation.SetCompleted(handler);
   if (!handler->Wait(timeout)) {
+    // Abandoned before it is released, so that an answer the modem gives later (a SAR command
+    // carried out after start-up has said it failed) changes nothing. Whether the platform
+    // could cancel it or not, the time-out is what the caller hears of.
+    try {
+      operation.Cancel();
+    } catch (const PlatformError&) {
+    }
     throw PlatformError(kTimeout, L"The operation did not complete in time.");
   }
 }

@@ -21,8 +21,8 @@ namespace korvi::cellular {
 inline constexpr std::chrono::milliseconds kAsyncOperationTimeout{30000};
 
 // Blocks until the operation has completed. With a time-out (in the platform's time), a
-// completion that has not come by then throws PlatformError with kTimeout; the operation may
-// still complete later and then touches only the handler's own state.
+// completion that has not come by then cancels the operation and throws PlatformError with
+// kTimeout; a completion that still comes touches only the handler's own state.
 void WaitForCompletion(AsyncInfo& operation, std::optional<std::chrono::milliseconds> timeout = std::nullopt);
 
 // Waits, then yields the result or throws the operation's failure (through GetResults).

@@ -22,7 +22,31 @@ ModemLookup ObtainDefaultModem() {
   return lookup;
 }
 
+TransmissionSubscription& TransmissionSubscription::operator=(TransmissionSubscription&& other) noexcept {
+  if (this != &other) {
+    Revoke();
+    manager_ = std::move(other.manager_);
+    token_ = other.token_;
+    other.manager_.reset();
+  }
+  return *this;
+}
+
+void TransmissionSubscription::Revoke() noexcept {
+  const std::shared_ptr<SarManager> manager = std::move(manager_);
+  manager_.reset();
+  if (!manager) return;
+  try {
+    manager->RemoveTransmissionStateChanged(token_);
+  } catch (const PlatformError& error) {
+    ReportCaughtError(L"0x%08x - %ls\n", error);
+  } catch (...) {
+    // Nothing more can be done: the process is ending or monitoring has stopped.
+  }
+}
+
 void ReleaseProcessObjects() noexcept {
+  transmissionSubscription.Revoke();
   deviceInformation.reset();
   modem.reset();
   sarManager.reset();

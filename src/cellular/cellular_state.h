@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "cellular/handler_event.h"
 #include "cellular/modem_platform.h"
@@ -23,6 +24,31 @@ inline std::atomic<std::uint8_t> isTransmitting{0};
 // The handler's copy of the loop's event: attached before the handler is registered, detached
 // before the event is closed.
 inline HandlerEvent txEventForHandler;
+// Deliveries the handler has stored so far: the state read at start gives way to one that came
+// while the read was on its way, which is at least as new.
+inline std::atomic<std::uint64_t> deliveriesStored{0};
+
+// The handler's registration with the SAR manager, revoked when monitoring stops (and at the
+// latest when the process objects are released), so that no delivery reaches the handler after.
+class TransmissionSubscription {
+ public:
+  TransmissionSubscription() = default;
+  TransmissionSubscription(std::shared_ptr<SarManager> manager, std::int64_t token) noexcept
+      : manager_(std::move(manager)), token_(token) {}
+  ~TransmissionSubscription() { Revoke(); }
+  TransmissionSubscription(const TransmissionSubscription&) = delete;
+  TransmissionSubscription& operator=(const TransmissionSubscription&) = delete;
+  // Revokes what this held, then takes the other's registration.
+  TransmissionSubscription& operator=(TransmissionSubscription&& other) noexcept;
+
+  // Removes the handler; a failure is said on the debug channel. Nothing once revoked.
+  void Revoke() noexcept;
+
+ private:
+  std::shared_ptr<SarManager> manager_;
+  std::int64_t token_ = 0;
+};
+inline TransmissionSubscription transmissionSubscription;
 
 // What start-up found.
 struct ModemLookup {
@@ -33,8 +59,8 @@ struct ModemLookup {
 // Obtains `modem` and then `deviceInformation`. Writes nothing; never throws a platform error.
 ModemLookup ObtainDefaultModem();
 
-// Releases the process-wide objects at process exit: deviceInformation, then modem, then
-// sarManager.
+// Releases the process-wide objects at process exit: the subscription is revoked, then
+// deviceInformation, modem and sarManager are released.
 void ReleaseProcessObjects() noexcept;
 
 // Renders a caught platform error as the fixed 260-character text ("0x%08x - %ls" and its

@@ -26,6 +26,8 @@ void StopTxStatusMonitor() {
   } catch (const PlatformError& error) {
     ReportCaughtError(L"0x%08x - %ls\n", error);
   }
+  // Whether or not the stop was taken, no delivery may reach the handler afterwards.
+  transmissionSubscription.Revoke();
 }
 
 }  // namespace korvi::cellular

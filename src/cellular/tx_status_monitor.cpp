@@ -62,8 +62,9 @@ std::int32_t TxStatusMonitor(os::EventHandle txEvent) {
       auto hysteresis = manager->SetTransmissionStateChangedHysteresisAsync(kTransmissionHysteresisTicks);
       Wait(*hysteresis, kAsyncOperationTimeout);
     }
-    // The registration token is not kept: the handler stays registered for the whole run.
-    manager->AddTransmissionStateChanged(std::make_shared<OnTransmissionStateChanged>());
+    // Kept so that stopping monitoring also removes the handler.
+    transmissionSubscription =
+        TransmissionSubscription(manager, manager->AddTransmissionStateChanged(std::make_shared<OnTransmissionStateChanged>()));
     manager->StartTransmissionStateMonitoring();
     monitoringStarted.store(true);
     WriteConsoleMessage("\n [Korvi] sarManager.StartTransmissionStateMonitoring().");
@@ -78,10 +79,14 @@ std::int32_t OnTransmissionStateChanged::Invoke(const std::shared_ptr<SarManager
   // Holding our own references keeps both alive until the call ends.
   const std::shared_ptr<SarManager> heldSender = sender;
   const std::shared_ptr<TransmissionStateChangedEventArgs> heldArgs = args;
+  const Reading reading = ReadIsTransmitting(heldArgs.get());
+  isTransmitting.store(reading.transmitting ? 1 : 0, std::memory_order_release);
+  deliveriesStored.fetch_add(1);
+  txEventForHandler.SetEvent();
+  // Stored and signalled: the delivery is handled, whatever the read gave. The platform hears
+  // success, since an event source drops a handler that answers with some failure codes (those
+  // of a dead proxy among them), and then nothing would wake the loop again.
   try {
-    const Reading reading = ReadIsTransmitting(heldArgs.get());
-    isTransmitting.store(reading.transmitting ? 1 : 0, std::memory_order_release);
-    txEventForHandler.SetEvent();
     if (!reading.read) {
       WriteDebugMessage(L"[MS_SAR] Korvi::OnTransmissionStateChanged could not read IsTransmitting (0x%08x): "
                         L"taking the modem as transmitting",
@@ -89,12 +94,10 @@ std::int32_t OnTransmissionStateChanged::Invoke(const std::shared_ptr<SarManager
     }
     // The line follows the signal, on the unreadable path too, since that path signals as well.
     WriteConsoleMessage("\n [Korvi] - TxStatusMonitor() SetEvent(TxEvent).");
-    return reading.read ? 0 : reading.failure;
-  } catch (const std::bad_alloc&) {
-    return kEOutOfMemory;
   } catch (...) {
-    return kEFail;
+    // A message that could not be written changes nothing of what was handled.
   }
+  return 0;
 }
 
 }  // namespace korvi::cellular

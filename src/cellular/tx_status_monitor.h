@@ -25,9 +25,9 @@ std::int32_t TxStatusMonitor(os::EventHandle txEvent);
 bool TxStatusMonitoringStarted() noexcept;
 
 // The handler handed to the platform: stores IsTransmitting, then signals the event, then
-// writes its console message. A state that cannot be read is stored as transmitting (so the
-// loop asks for reduced WLAN power), said on the debug channel, and its failure code goes back
-// to the platform. Never lets an exception out.
+// writes its console message, and answers 0. A state that cannot be read (no arguments
+// included) is stored as transmitting, so the loop asks for reduced WLAN power, and said on
+// the debug channel. Never lets an exception out.
 class OnTransmissionStateChanged final : public TransmissionStateChangedHandler {
  public:
   std::int32_t Invoke(const std::shared_ptr<SarManager>& sender,

@@ -6,6 +6,7 @@
 #include "cellular/cellular_state.h"
 #include "cellular/init_sar.h"
 #include "cellular/radio_state.h"
+#include "cellular/state_at_start.h"
 #include "cellular/tx_status_monitor.h"
 #include "controller/messages.h"
 #include "wlan_power/wlan_tx_state.h"
@@ -54,6 +55,7 @@ ServiceOperations CellularAndWlanOperations() {
       cellular::InitSAR,
       cellular::TxStatusMonitor,
       cellular::TxStatusMonitoringStarted,
+      cellular::ReadTransmissionStateAtStart,
       cellular::GetRadioState,
       [] { return cellular::isTransmitting.load(std::memory_order_acquire) != 0; },
       wlan_power::SetWLANTxState_WLANREDUCE,
@@ -86,6 +88,7 @@ int RunEntry(const ServiceOperations& operations) {
            "\nKorvi::TxStatusMonitor did not start monitoring: exiting");
     return kExitNotProtecting;
   }
+  operations.readStateAtStart();
 
   try {
     for (;;) {
@@ -99,13 +102,19 @@ int RunEntry(const ServiceOperations& operations) {
         return kExitNormal;
       }
 
-      const std::uint32_t waited = os::Platform().WaitForEvent(txEvent.get());
+      const std::uint32_t waited = os::Platform().WaitForEvent(txEvent.get(), kTxEventWaitBound);
+      // No change within the bound: only the radio is checked again (a modem that went away
+      // fails the check and so counts as off).
+      if (waited == os::kWaitTimeout) continue;
       if (waited == os::kWaitAbandoned || waited == os::kWaitFailed) {
         Report(L"[MS_SAR] Case WIAT_OBJ Break", "\nCase WIAT_OBJ Break");
         operations.stopTxStatusMonitor();
         txEvent.Close();
         Report(L"[MS_SAR] Exit while loop", "\nExit while loop");
-        return kExitNormal;
+        // Nothing watches the modem any more while the notebook runs on.
+        Report(L"[MS_SAR] Korvi: waiting for transmission-state changes failed: exiting",
+               "\nKorvi: waiting for transmission-state changes failed: exiting");
+        return kExitNotProtecting;
       }
 
       // The request follows the state at the moment of reading, not the one that signalled.
@@ -127,6 +136,19 @@ int RunEntry(const ServiceOperations& operations) {
 
 int RunService() {
   try {
+    // Before the modem is touched: two instances would drive one firmware against each other.
+    switch (os::Platform().AcquireInstanceLock()) {
+      case os::InstanceLock::kHeldElsewhere:
+        Report(L"[MS_SAR] Korvi: another instance already watches this notebook: exiting",
+               "\nKorvi: another instance already watches this notebook: exiting");
+        return kExitAnotherInstance;
+      case os::InstanceLock::kUnavailable:
+        // Nobody is known to watch: watching twice is better than not at all.
+        WriteDebugMessage(L"[MS_SAR] Korvi: the one-instance lock could not be taken: watching all the same");
+        break;
+      case os::InstanceLock::kAcquired:
+        break;
+    }
     const cellular::ModemLookup lookup = cellular::ObtainDefaultModem();
     if (!lookup.found) {
       if (lookup.error) cellular::ReportCaughtError(L"0x%08x - %ls", *lookup.error);

@@ -1,6 +1,7 @@
 // The service's entry: start-up order, the monitoring loop and its exits.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 
@@ -14,6 +15,9 @@ struct ServiceOperations {
   std::function<std::uint32_t()> initSar;
   std::function<std::int32_t(os::EventHandle)> txStatusMonitor;
   std::function<bool()> txStatusMonitoringStarted;
+  // Asks the modem once for its state now that monitoring runs; a transmitting (or unknown)
+  // state wakes the loop as a notification would.
+  std::function<void()> readStateAtStart;
   std::function<std::uint32_t()> getRadioState;
   std::function<bool()> isTransmitting;  // reads the byte the handler stored
   std::function<void()> setWlanReduce;
@@ -26,18 +30,25 @@ struct ServiceOperations {
 
 ServiceOperations CellularAndWlanOperations();
 
-// Exit codes. The loop's own two exits (radio off, wait failure) end with kExitNormal; the
-// endings that leave the notebook unprotected while it still runs say so to whoever started
-// the service.
+// Exit codes. The radio-off exit ends with kExitNormal; the endings that leave the notebook
+// unprotected while it still runs (the wait failure among them) say so to whoever started the
+// service; kExitAnotherInstance says that this one had nothing to do, since another instance
+// already watches the notebook.
 inline constexpr int kExitNormal = 0;
 inline constexpr int kExitNotProtecting = 1;
+inline constexpr int kExitAnotherInstance = 3;
+
+// The bound of each wait of the loop for a change: at its end the loop checks the radio and
+// waits again, so a modem that went away (and sends nothing more) is noticed within it.
+inline constexpr std::chrono::milliseconds kTxEventWaitBound{60000};
 
 // The entry function: InitSAR, TxEvent, TxStatusMonitor, then the loop.
 int RunEntry(const ServiceOperations& operations);
 
-// The whole run: obtains the default modem and its device information, then runs the entry
-// function with the real operations. Ends with a message on both channels instead of a
-// crash when there is no modem or when memory runs out.
+// The whole run: takes the one-instance lock, obtains the default modem and its device
+// information, then runs the entry function with the real operations. Ends with a message on
+// both channels instead of a crash when another instance watches, when there is no modem or
+// when memory runs out.
 int RunService();
 
 // Releases what lives until the process ends: the event left open on the radio-off path and

@@ -69,9 +69,14 @@ class RecordingOs : public os::OsPlatform {
     signalled_.notify_all();
     return true;
   }
-  std::uint32_t WaitForEvent(os::EventHandle event) noexcept override {
+  std::uint32_t WaitForEvent(os::EventHandle event, std::optional<std::chrono::milliseconds> timeout) noexcept override {
     std::unique_lock lock(mutex_);
+    waitBounds_.push_back(timeout);
     if (failWaitsWith) return *failWaitsWith;
+    if (timeout && timeOutWaits > 0) {
+      --timeOutWaits;
+      return os::kWaitTimeout;
+    }
     const auto handle = reinterpret_cast<std::uintptr_t>(event);
     if (events_.find(handle) == events_.end()) return os::kWaitFailed;
     signalled_.wait(lock, [&] { return events_.count(handle) == 0 || events_[handle]; });
@@ -104,6 +109,16 @@ class RecordingOs : public os::OsPlatform {
     if (makeSignal) return makeSignal();
     return std::make_unique<SteadySignal>(speed);
   }
+  os::InstanceLock AcquireInstanceLock() noexcept override {
+    ++instanceLockTaken;
+    return instanceLock;
+  }
+  // What taking the one-instance lock answers, and how often it was taken.
+  os::InstanceLock instanceLock = os::InstanceLock::kAcquired;
+  int instanceLockTaken = 0;
+  // This many bounded waits time out at once (the fake has no clock of its own); the others
+  // wait for a signal however long they are bounded.
+  int timeOutWaits = 0;
   // Platform time runs `speed` times faster than the steady clock, as on a fast notebook.
   double speed = 1.0;
   // Set: completion signals come from here (a simulated notebook's, on its own time).
@@ -115,6 +130,12 @@ class RecordingOs : public os::OsPlatform {
   std::function<void(os::EventHandle)> onSetEvent;
   std::function<void(os::EventHandle)> onCloseEvent;
   std::function<void(std::uint32_t)> onSleep;
+
+  // The bound of every event wait so far, in order (none: unbounded).
+  std::vector<std::optional<std::chrono::milliseconds>> WaitBounds() const {
+    std::lock_guard lock(mutex_);
+    return waitBounds_;
+  }
 
   // Whether the event is signalled now, without consuming the signal.
   bool IsSignalled(os::EventHandle event) const {
@@ -163,6 +184,7 @@ class RecordingOs : public os::OsPlatform {
   std::vector<Write> writes_;
   std::vector<std::wstring> debugMessages_;
   std::vector<std::uint32_t> sleeps_;
+  std::vector<std::optional<std::chrono::milliseconds>> waitBounds_;
   int closed_ = 0;
 };
 

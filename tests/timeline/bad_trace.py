@@ -29,7 +29,7 @@ CASES = [
      ":2: t_sim_us: expected a non-negative integer, got true"),
     ("unknown_event", (RUN + '\n{"t_sim_us":5,"t_wall_us":1,"event":"party"}\n').encode(),
      ':2: event: unknown event "party"; expected one of run, tx, notify, wake, firmware_start, firmware_end, '
-     "radio_off, radio_on, exit"),
+     "radio_off, radio_on, cancel, exit"),
     ("wrong_type", (RUN + '\n{"t_sim_us":5,"t_wall_us":1,"event":"tx","transmitting":"yes","scenario_ms":0}\n').encode(),
      ':2: transmitting: expected true or false, got "yes"'),
     ("missing_field", (RUN + '\n{"t_sim_us":5,"t_wall_us":1,"event":"firmware_end","wlan_state":2}\n').encode(),

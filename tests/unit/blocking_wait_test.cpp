@@ -24,6 +24,11 @@ class ManualOperation final : public AsyncOperation<int> {
     }
     handler_ = std::move(handler);
   }
+  void Cancel() override {
+    std::lock_guard lock(mutex_);
+    ++cancels;
+  }
+  int cancels = 0;
   int GetResults() override {
     std::lock_guard lock(mutex_);
     if (error_ < 0) throw PlatformError(error_, L"failed");
@@ -53,7 +58,27 @@ TEST(BlockingWaitTest, CompletedBeforeTheWaitReturnsAtOnce) {
   testing::RecordingOs os;
   ManualOperation operation;
   operation.Complete(7);
-  EXPECT_EQ(Wait(operation), 7);
+  EXPECT_EQ(Wait(operation, std::chrono::milliseconds(30000)), 7);
+  EXPECT_EQ(operation.cancels, 0) << "a completed operation is not cancelled";
+}
+
+// A platform that cannot cancel: the caller still hears of the time-out.
+TEST(BlockingWaitTest, ACancelThatFailsStillEndsInTheTimeOut) {
+  class Uncancellable final : public AsyncAction {
+   public:
+    void SetCompleted(std::shared_ptr<CompletionHandler>) override {}
+    void Cancel() override { throw PlatformError(static_cast<std::int32_t>(0x8000000E), L"illegal"); }
+    void GetResults() override {}
+  };
+  testing::RecordingOs os;
+  os.speed = 1000.0;
+  Uncancellable action;
+  try {
+    Wait(action, std::chrono::milliseconds(50));
+    ADD_FAILURE() << "no time-out";
+  } catch (const PlatformError& error) {
+    EXPECT_EQ(error.code(), kTimeout);
+  }
 }
 
 TEST(BlockingWaitTest, FailureIsRaisedOnTheWaitingThread) {
@@ -93,6 +118,7 @@ TEST(BlockingWaitTest, LateCompletionAfterATimeOutTouchesOnlyItsOwnState) {
   } catch (const PlatformError& error) {
     EXPECT_EQ(error.code(), kTimeout);
   }
+  EXPECT_EQ(operation->cancels, 1) << "an operation given up is cancelled before it is released";
   // The waiter's frame is gone; the completion still runs its handler safely.
   std::thread late([operation] { operation->Complete(1); });
   late.join();

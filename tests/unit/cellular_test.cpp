@@ -11,6 +11,7 @@
 #include "cellular/cellular_state.h"
 #include "cellular/init_sar.h"
 #include "cellular/radio_state.h"
+#include "cellular/state_at_start.h"
 #include "cellular/tx_status_monitor.h"
 #include "platform/sim/models/apartments.h"
 #include "platform/sim/models/object_count.h"
@@ -374,7 +375,6 @@ TEST(TransmissionStateHandlerTest, TheStateIsStoredBeforeTheEventIsSignalled) {
 struct UnreadableState {
   const char* name;
   std::shared_ptr<cellular::TransmissionStateChangedEventArgs> args;
-  std::int32_t expectedResult;
   const char* expectedDebug;
 };
 
@@ -389,7 +389,8 @@ TEST_P(UnreadableStateTest, CountsAsTransmittingAndIsSaidOnTheDebugChannel) {
   cellular::txEventForHandler.Attach(event);
   cellular::OnTransmissionStateChanged handler;
 
-  EXPECT_EQ(handler.Invoke(nullptr, c.args), c.expectedResult) << "the failure still goes back to the platform";
+  EXPECT_EQ(handler.Invoke(nullptr, c.args), 0)
+      << "a handled delivery answers success: an event source drops a handler that answers some failures";
   EXPECT_EQ(cellular::isTransmitting.load(), 1);
   EXPECT_TRUE(os.IsSignalled(event));
   EXPECT_EQ(os.Debug(), std::vector<std::string>{c.expectedDebug});
@@ -402,17 +403,37 @@ class ExhaustedArgs final : public cellular::TransmissionStateChangedEventArgs {
   bool IsTransmitting() override { throw std::bad_alloc(); }
 };
 
+// Arguments read through a proxy whose server has gone: the codes for which event sources
+// drop a delegate that answers them.
+class DeadProxyArgs final : public cellular::TransmissionStateChangedEventArgs {
+ public:
+  explicit DeadProxyArgs(std::uint32_t code) : code_(static_cast<std::int32_t>(code)) {}
+  bool IsTransmitting() override { throw cellular::PlatformError(code_, L"The object invoked has disconnected."); }
+
+ private:
+  std::int32_t code_;
+};
+
 INSTANTIATE_TEST_SUITE_P(
     Failures, UnreadableStateTest,
     ::testing::Values(
-        UnreadableState{"ReadFails", std::make_shared<Args>(false, true), kAccessDenied,
+        UnreadableState{"ReadFails", std::make_shared<Args>(false, true),
                         "[MS_SAR] Korvi::OnTransmissionStateChanged could not read IsTransmitting (0x80070005): "
                         "taking the modem as transmitting"},
-        UnreadableState{"NoArguments", nullptr, cellular::kEPointer,
+        UnreadableState{"NoArguments", nullptr,
                         "[MS_SAR] Korvi::OnTransmissionStateChanged could not read IsTransmitting (0x80004003): "
                         "taking the modem as transmitting"},
-        UnreadableState{"OutOfMemory", std::make_shared<ExhaustedArgs>(), cellular::kEOutOfMemory,
+        UnreadableState{"OutOfMemory", std::make_shared<ExhaustedArgs>(),
                         "[MS_SAR] Korvi::OnTransmissionStateChanged could not read IsTransmitting (0x8007000e): "
+                        "taking the modem as transmitting"},
+        UnreadableState{"Disconnected", std::make_shared<DeadProxyArgs>(0x80010108),
+                        "[MS_SAR] Korvi::OnTransmissionStateChanged could not read IsTransmitting (0x80010108): "
+                        "taking the modem as transmitting"},
+        UnreadableState{"ServerUnavailable", std::make_shared<DeadProxyArgs>(0x800706BA),
+                        "[MS_SAR] Korvi::OnTransmissionStateChanged could not read IsTransmitting (0x800706ba): "
+                        "taking the modem as transmitting"},
+        UnreadableState{"CannotExecute", std::make_shared<DeadProxyArgs>(0x89020001),
+                        "[MS_SAR] Korvi::OnTransmissionStateChanged could not read IsTransmitting (0x89020001): "
                         "taking the modem as transmitting"}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -469,6 +490,7 @@ TEST(TransmissionStateHandlerTest, NoDeliverySignalsTheEventOnceItIsClosed) {
 class DoneAction final : public cellular::AsyncAction {
  public:
   void SetCompleted(std::shared_ptr<cellular::CompletionHandler> handler) override { handler->OnCompleted(); }
+  void Cancel() override {}
   void GetResults() override {}
 };
 
@@ -477,10 +499,31 @@ class DoneOperation final : public cellular::AsyncOperation<Result> {
  public:
   explicit DoneOperation(Result result) : result_(std::move(result)) {}
   void SetCompleted(std::shared_ptr<cellular::CompletionHandler> handler) override { handler->OnCompleted(); }
+  void Cancel() override {}
   Result GetResults() override { return result_; }
 
  private:
   Result result_;
+};
+
+// The modem's answer to the state request: a value, a failure, or none at all.
+class StateOperation final : public cellular::AsyncOperation<bool> {
+ public:
+  StateOperation(std::optional<bool> value, std::int32_t failure, int& cancels)
+      : value_(value), failure_(failure), cancels_(cancels) {}
+  void SetCompleted(std::shared_ptr<cellular::CompletionHandler> handler) override {
+    if (value_ || failure_ < 0) handler->OnCompleted();
+  }
+  void Cancel() override { ++cancels_; }
+  bool GetResults() override {
+    if (failure_ < 0) throw cellular::PlatformError(failure_, L"failed");
+    return *value_;
+  }
+
+ private:
+  std::optional<bool> value_;
+  std::int32_t failure_;
+  int& cancels_;
 };
 
 class RecordingSarManager final : public cellular::SarManager {
@@ -489,13 +532,24 @@ class RecordingSarManager final : public cellular::SarManager {
     hysteresisTicks.push_back(ticks);
     return std::make_shared<DoneAction>();
   }
-  std::int64_t AddTransmissionStateChanged(std::shared_ptr<cellular::TransmissionStateChangedHandler>) override {
-    return 1;
+  std::shared_ptr<cellular::AsyncOperation<bool>> GetIsTransmittingAsync() override {
+    if (onStateRequest) onStateRequest();
+    return std::make_shared<StateOperation>(transmitting, stateFailure, stateCancels);
   }
+  std::int64_t AddTransmissionStateChanged(std::shared_ptr<cellular::TransmissionStateChangedHandler>) override {
+    return kToken;
+  }
+  void RemoveTransmissionStateChanged(std::int64_t token) override { removedTokens.push_back(token); }
   void StartTransmissionStateMonitoring() override {}
   void StopTransmissionStateMonitoring() override {}
 
+  static constexpr std::int64_t kToken = 0x5EED;
+  std::optional<bool> transmitting = false;  // none: the request is never answered
+  std::int32_t stateFailure = 0;
+  int stateCancels = 0;
+  std::function<void()> onStateRequest;
   std::vector<std::int64_t> hysteresisTicks;
+  std::vector<std::int64_t> removedTokens;
 };
 
 class ConfigurationWith final : public cellular::ModemConfiguration {
@@ -541,6 +595,93 @@ TEST(TxStatusMonitorHysteresisTest, AsksForFiveSecondsInTicksOf100Ns) {
   EXPECT_EQ(platform.modem->manager->hysteresisTicks, std::vector<std::int64_t>{50'000'000});
   cellular::ReleaseProcessObjects();
   cellular::txEventForHandler.Detach();
+}
+
+// Monitoring started on the stand-in modem, with the loop's event attached for the handler.
+struct MonitoringStandIn {
+  testing::RecordingOs recording;
+  PlatformOfOneModem platform;
+  os::EventHandle event = nullptr;
+  MonitoringStandIn() {
+    recording.speed = 1e6;  // the 30 s bound passes in 30 us of the test's time
+    cellular::UsePlatform(platform);
+    cellular::modem = platform.modem;
+    event = recording.CreateAutoResetEvent();
+    cellular::isTransmitting.store(0);
+  }
+  ~MonitoringStandIn() {
+    cellular::ReleaseProcessObjects();
+    cellular::txEventForHandler.Detach();
+    cellular::isTransmitting.store(0);
+  }
+  RecordingSarManager& manager() { return *platform.modem->manager; }
+};
+
+struct StateAtStartCase {
+  const char* name;
+  std::optional<bool> answer;
+  std::int32_t failure;
+  bool deliveryWhileAsking;
+  int expectedStored;
+  bool expectedSignal;
+  int expectedCancels;
+  const char* expectedDebug;
+};
+
+// Transmitting, or not known (a failure, no answer within the bound): stored as transmitting
+// and the loop woken. Not transmitting, or a delivery already came: left as it is.
+TEST(StateAtStartTest, TransmittingOrUnknownWakesTheLoop) {
+  const std::vector<StateAtStartCase> cases = {
+      {"transmits", true, 0, false, 1, true, 0, "[MS_SAR] Korvi::TxStatusMonitor the modem transmits at start"},
+      {"does not transmit", false, 0, false, 0, false, 0,
+       "[MS_SAR] Korvi::TxStatusMonitor the modem does not transmit at start"},
+      {"read fails", std::nullopt, static_cast<std::int32_t>(0x80010108), false, 1, true, 0,
+       "[MS_SAR] Korvi::TxStatusMonitor could not read the state at start (0x80010108): taking the modem as "
+       "transmitting"},
+      {"never answers", std::nullopt, 0, false, 1, true, 1,
+       "[MS_SAR] Korvi::TxStatusMonitor could not read the state at start (0x800705b4): taking the modem as "
+       "transmitting"},
+      {"a delivery came meanwhile", true, 0, true, 0, true, 0,
+       "[MS_SAR] Korvi::TxStatusMonitor the modem transmits at start"},
+  };
+  for (const StateAtStartCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    MonitoringStandIn standIn;
+    ASSERT_EQ(cellular::TxStatusMonitor(standIn.event), 0);
+    standIn.manager().transmitting = c.answer;
+    standIn.manager().stateFailure = c.failure;
+    cellular::OnTransmissionStateChanged handler;
+    if (c.deliveryWhileAsking) {
+      standIn.manager().onStateRequest = [&] { handler.Invoke(nullptr, std::make_shared<Args>(false)); };
+    }
+    cellular::ReadTransmissionStateAtStart();
+    EXPECT_EQ(cellular::isTransmitting.load(), c.expectedStored);
+    EXPECT_EQ(standIn.recording.IsSignalled(standIn.event), c.expectedSignal);
+    EXPECT_EQ(standIn.manager().stateCancels, c.expectedCancels) << "a request given up is cancelled";
+    const auto debug = standIn.recording.Debug();
+    EXPECT_EQ(std::count(debug.begin(), debug.end(), std::string(c.expectedDebug)), 1);
+    EXPECT_EQ(debug.size(), 1u) << "one debug message says what was read";
+  }
+}
+
+// The handler is removed with its own token when monitoring stops, once; without a stop (the
+// radio-off exit), when the process objects are released.
+TEST(TransmissionSubscriptionTest, StoppingMonitoringRemovesTheHandlerOnce) {
+  {
+    MonitoringStandIn standIn;
+    ASSERT_EQ(cellular::TxStatusMonitor(standIn.event), 0);
+    EXPECT_TRUE(standIn.manager().removedTokens.empty());
+    cellular::StopTxStatusMonitor();
+    EXPECT_EQ(standIn.manager().removedTokens, std::vector<std::int64_t>{RecordingSarManager::kToken});
+    cellular::StopTxStatusMonitor();
+    cellular::ReleaseProcessObjects();
+    EXPECT_EQ(standIn.manager().removedTokens.size(), 1u) << "a revoked subscription is not removed again";
+  }
+  MonitoringStandIn radioOff;
+  ASSERT_EQ(cellular::TxStatusMonitor(radioOff.event), 0);
+  auto manager = radioOff.platform.modem->manager;
+  cellular::ReleaseProcessObjects();
+  EXPECT_EQ(manager->removedTokens, std::vector<std::int64_t>{RecordingSarManager::kToken});
 }
 
 TEST(ObtainDefaultModemTest, AModemWithoutDeviceInformationCountsAsNoModemAndIsNotHeld) {

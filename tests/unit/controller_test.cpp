@@ -25,6 +25,7 @@ struct Script {
   std::vector<std::string> calls;
   int radioOnChecks = 0;
   bool monitoringStarts = true;
+  bool transmittingAtStart = false;  // the state read at start wakes the loop as a delivery
   bool transmitting = false;
   os::EventHandle event = nullptr;
   std::vector<std::vector<bool>> deliveriesBeforeEachCheck;  // notifications per radio check
@@ -40,6 +41,10 @@ struct Script {
     ops.initSar = [this] { calls.push_back("InitSAR"); return 0u; };
     ops.txStatusMonitor = [this](os::EventHandle e) { event = e; calls.push_back("TxStatusMonitor"); return 0; };
     ops.txStatusMonitoringStarted = [this] { return monitoringStarts; };
+    ops.readStateAtStart = [this] {
+      calls.push_back("StateAtStart");
+      if (transmittingAtStart) Deliver(true);
+    };
     ops.getRadioState = [this] {
       if (checks < static_cast<int>(deliveriesBeforeEachCheck.size()))
         for (bool value : deliveriesBeforeEachCheck[checks]) Deliver(value);
@@ -56,6 +61,20 @@ struct Script {
   }
 };
 
+// A platform with no mobile-broadband modem, counting its lookups.
+class NoModemPlatform final : public cellular::ModemPlatform {
+ public:
+  std::shared_ptr<cellular::Modem> GetDefault() override {
+    ++lookups;
+    return nullptr;
+  }
+  std::int32_t RoInitialize() noexcept override { return 0; }
+  void RoUninitialize() noexcept override {}
+  std::shared_ptr<cellular::Buffer> CreateFromByteArray(std::span<const std::uint8_t>) override { return nullptr; }
+  std::vector<std::uint8_t> CopyToByteArray(const std::shared_ptr<cellular::Buffer>&) override { return {}; }
+  int lookups = 0;
+};
+
 const std::vector<std::string> kStartDebug = {"[MS_SAR] Korvi::InitSAR()", "[MS_SAR] Korvi::TxStatusMonitor"};
 
 std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b) {
@@ -66,7 +85,7 @@ std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<st
 TEST(ControllerTest, RadioOffAtTheFirstCheck) {
   Script script;
   EXPECT_EQ(RunEntry(script.Operations()), kExitNormal);
-  EXPECT_EQ(script.calls, (std::vector<std::string>{"InitSAR", "TxStatusMonitor", "GetRadioState", "NORMAL"}));
+  EXPECT_EQ(script.calls, (std::vector<std::string>{"InitSAR", "TxStatusMonitor", "StateAtStart", "GetRadioState", "NORMAL"}));
   EXPECT_EQ(script.os.Console(),
             "\nKorvi::InitSAR()\nKorvi::TxStatusMonitor\nKorvi::GetRadioState()  Off\nSetWLANTxState_WLANNORMAL()"
             "\nExit while loop");
@@ -95,7 +114,7 @@ TEST(ControllerTest, TwoChangesBeforeTheWaitMakeOneRequestForTheLatest) {
   script.radioOnChecks = 1;
   script.deliveriesBeforeEachCheck = {{true, false}};
   RunEntry(script.Operations());
-  EXPECT_EQ(script.calls, (std::vector<std::string>{"InitSAR", "TxStatusMonitor", "GetRadioState", "NORMAL",
+  EXPECT_EQ(script.calls, (std::vector<std::string>{"InitSAR", "TxStatusMonitor", "StateAtStart", "GetRadioState", "NORMAL",
                                                     "GetRadioState", "NORMAL"}));
   ReleaseProcessObjects();
 }
@@ -105,7 +124,7 @@ TEST(ControllerTest, TheSameStateTwiceIsRequestedTwice) {
   script.radioOnChecks = 2;
   script.deliveriesBeforeEachCheck = {{true}, {true}};
   RunEntry(script.Operations());
-  EXPECT_EQ(script.calls, (std::vector<std::string>{"InitSAR", "TxStatusMonitor", "GetRadioState", "REDUCE",
+  EXPECT_EQ(script.calls, (std::vector<std::string>{"InitSAR", "TxStatusMonitor", "StateAtStart", "GetRadioState", "REDUCE",
                                                     "GetRadioState", "REDUCE", "GetRadioState", "NORMAL"}));
   EXPECT_NE(script.os.Console().find("\nSetWLANTxState_WLANREDUCE()\nSetWLANTxState_WLANREDUCE()"), std::string::npos);
   ReleaseProcessObjects();
@@ -140,19 +159,21 @@ TEST(ControllerTest, WaitFailureReportsCaseWiatObjBreakBeforeTheStopAndExitWhile
     std::optional<AtClose> atClose;
     RecordAtClose(script, atClose);
 
-    EXPECT_EQ(RunEntry(ops), kExitNormal);
+    EXPECT_EQ(RunEntry(ops), kExitNotProtecting) << "nothing watches the notebook after a wait failure";
 
     EXPECT_EQ(lastDebugAtStop, std::optional<std::string>("[MS_SAR] Case WIAT_OBJ Break")) << "\"Case WIAT_OBJ Break\" comes before the stop";
     EXPECT_EQ(closedAtStop, 0) << "monitoring is stopped before the event is closed";
     ASSERT_TRUE(atClose.has_value());
-    EXPECT_EQ(atClose->calls, (std::vector<std::string>{"InitSAR", "TxStatusMonitor", "GetRadioState", "Stop", "Detach"}))
+    EXPECT_EQ(atClose->calls, (std::vector<std::string>{"InitSAR", "TxStatusMonitor", "StateAtStart", "GetRadioState", "Stop", "Detach"}))
         << "the event is closed after the stop, once the handler has let go of it";
     EXPECT_EQ(atClose->debug, Concat(kStartDebug, {"[MS_SAR] Case WIAT_OBJ Break"}))
         << "\"Exit while loop\" comes after the close";
     EXPECT_EQ(atClose->console, "\nKorvi::InitSAR()\nKorvi::TxStatusMonitor\nCase WIAT_OBJ Break");
     EXPECT_EQ(script.os.Closed(), 1);
-    EXPECT_EQ(script.os.Debug(), Concat(kStartDebug, {"[MS_SAR] Case WIAT_OBJ Break", "[MS_SAR] Exit while loop"}));
-    EXPECT_EQ(script.os.Console(), "\nKorvi::InitSAR()\nKorvi::TxStatusMonitor\nCase WIAT_OBJ Break\nExit while loop");
+    EXPECT_EQ(script.os.Debug(), Concat(kStartDebug, {"[MS_SAR] Case WIAT_OBJ Break", "[MS_SAR] Exit while loop",
+                                                       "[MS_SAR] Korvi: waiting for transmission-state changes failed: exiting"}));
+    EXPECT_EQ(script.os.Console(), "\nKorvi::InitSAR()\nKorvi::TxStatusMonitor\nCase WIAT_OBJ Break\nExit while loop"
+                                   "\nKorvi: waiting for transmission-state changes failed: exiting");
   }
 }
 
@@ -239,8 +260,84 @@ TEST(ControllerTest, OutOfMemoryInARequestStopsMonitoringAndPassesOn) {
   ServiceOperations ops = script.Operations();
   ops.setWlanReduce = [] { throw std::bad_alloc(); };
   EXPECT_THROW(RunEntry(ops), std::bad_alloc);
-  EXPECT_EQ(script.calls, (std::vector<std::string>{"InitSAR", "TxStatusMonitor", "GetRadioState", "Stop", "Detach"}));
+  EXPECT_EQ(script.calls, (std::vector<std::string>{"InitSAR", "TxStatusMonitor", "StateAtStart", "GetRadioState", "Stop", "Detach"}));
   EXPECT_EQ(script.os.Closed(), 1) << "the event is closed on the way out";
+}
+
+// A modem that transmits when monitoring starts is acted on at the loop's first wake-up; one
+// that does not leaves the loop waiting, as before.
+TEST(ControllerTest, TheStateAtStartIsReadOnceMonitoringRunsAndWakesTheLoopWhenTransmitting) {
+  for (const bool transmitting : {true, false}) {
+    SCOPED_TRACE(transmitting);
+    Script script;
+    script.radioOnChecks = 1;
+    script.transmittingAtStart = transmitting;
+    script.os.timeOutWaits = transmitting ? 0 : 1;
+    RunEntry(script.Operations());
+    const std::vector<std::string> first = {"InitSAR", "TxStatusMonitor", "StateAtStart", "GetRadioState"};
+    EXPECT_EQ(script.calls, Concat(first, transmitting ? std::vector<std::string>{"REDUCE", "GetRadioState", "NORMAL"}
+                                                       : std::vector<std::string>{"GetRadioState", "NORMAL"}));
+    ReleaseProcessObjects();
+  }
+  Script notStarted;
+  notStarted.monitoringStarts = false;
+  RunEntry(notStarted.Operations());
+  EXPECT_EQ(std::count(notStarted.calls.begin(), notStarted.calls.end(), "StateAtStart"), 0)
+      << "nothing is asked of a modem whose monitoring did not start";
+}
+
+// Each wait is bounded; at the bound the loop checks the radio, writes nothing and waits
+// again, or takes its radio-off exit (a removed modem's failed reads count as off).
+TEST(ControllerTest, AWaitThatReachesItsBoundChecksTheRadioAndNothingElse) {
+  Script script;
+  script.radioOnChecks = 3;
+  script.os.timeOutWaits = 3;
+  EXPECT_EQ(RunEntry(script.Operations()), kExitNormal);
+  EXPECT_EQ(script.calls, (std::vector<std::string>{"InitSAR", "TxStatusMonitor", "StateAtStart", "GetRadioState",
+                                                    "GetRadioState", "GetRadioState", "GetRadioState", "NORMAL"}));
+  EXPECT_EQ(script.os.Console(), "\nKorvi::InitSAR()\nKorvi::TxStatusMonitor\nKorvi::GetRadioState()  Off"
+                                 "\nSetWLANTxState_WLANNORMAL()\nExit while loop");
+  const auto bounds = script.os.WaitBounds();
+  ASSERT_EQ(bounds.size(), 3u);
+  for (const auto& bound : bounds) EXPECT_EQ(bound, std::optional(std::chrono::milliseconds(60000)));
+  ReleaseProcessObjects();
+}
+
+struct InstanceCase {
+  const char* name;
+  os::InstanceLock lock;
+  int exitCode;
+  bool modemLookedUp;
+  std::vector<std::string> debug;
+  std::string console;
+};
+
+// The one-instance lock is taken before the modem is touched; another instance's lock ends
+// the run at once with exit code 3, a lock that cannot be made is said and the run goes on.
+TEST(ControllerTest, TheOneInstanceLockComesBeforeTheModem) {
+  const std::vector<InstanceCase> cases = {
+      {"held elsewhere", os::InstanceLock::kHeldElsewhere, kExitAnotherInstance, false,
+       {"[MS_SAR] Korvi: another instance already watches this notebook: exiting"},
+       "\nKorvi: another instance already watches this notebook: exiting"},
+      {"unavailable", os::InstanceLock::kUnavailable, kExitNormal, true,
+       {"[MS_SAR] Korvi: the one-instance lock could not be taken: watching all the same",
+        "[MS_SAR] Korvi: no mobile-broadband modem: nothing to do"},
+       "\nKorvi: no mobile-broadband modem: nothing to do"},
+      {"acquired", os::InstanceLock::kAcquired, kExitNormal, true,
+       {"[MS_SAR] Korvi: no mobile-broadband modem: nothing to do"}, "\nKorvi: no mobile-broadband modem: nothing to do"},
+  };
+  for (const InstanceCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    testing::RecordingOs os;
+    os.instanceLock = c.lock;
+    NoModemPlatform platform;
+    cellular::UsePlatform(platform);
+    EXPECT_EQ(RunService(), c.exitCode);
+    EXPECT_EQ(os.instanceLockTaken, 1);
+    EXPECT_EQ(platform.lookups, c.modemLookedUp ? 1 : 0);
+    EXPECT_EQ(os.Debug(), c.debug);
+    EXPECT_EQ(os.Console(), c.console);
+  }
 }
 
 // The channels take messages of any length whole: the debug text's buffer starts at 256

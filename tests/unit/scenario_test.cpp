@@ -39,7 +39,7 @@ void ExpectErrors(const std::vector<BadCase>& cases) {
   }
 }
 
-constexpr const char* kTopKeys = "unknown key; expected one of speed, modem, firmware, faults, timeline";
+constexpr const char* kTopKeys = "unknown key; expected one of speed, modem, firmware, faults, timeline, another_instance";
 constexpr const char* kHresultForm = "expected \"0x\" and 1 to 8 hex digits, or an integer, got ";
 constexpr const char* kNoEffect =
     "has no effect; expected transmitting, notify, device_status, sim_icc_id or modem besides at_ms";
@@ -92,7 +92,8 @@ TEST(ScenarioErrors, Modem) {
       {"{\"modem\": []}", "s.json: modem: expected an object or null, got an array"},
       {"{\"modem\": {\"sim_iccid\": \"\"}}",
        "s.json: modem.sim_iccid: unknown key; expected one of device_status, sim_icc_id, command_session, "
-       "sar_status_code, sar_reply, sar_manager, command_ms, configuration_ms, hysteresis_ms"},
+       "sar_status_code, sar_reply, sar_manager, command_ms, configuration_ms, hysteresis_ms, "
+       "is_transmitting_ms"},
       {"{\"modem\": {\"device_status\": \"ready\"}}",
        "s.json: modem.device_status: expected an integer, got \"ready\""},
       {"{\"modem\": {\"device_status\": 1.5}}", "s.json: modem.device_status: expected an integer, got 1.5"},
@@ -261,8 +262,8 @@ TEST(ScenarioValues, ModemKeysArriveAsWritten) {
   const Scenario scenario = ParseScenario(
       R"({"speed": 2.5, "modem": {"device_status": -2147483648, "sim_icc_id": "8949", "command_session": false,
           "sar_status_code": 4294967295, "sar_reply": "0aFf10", "sar_manager": false, "command_ms": null,
-          "configuration_ms": null, "hysteresis_ms": null},
-          "firmware": {"instance": false, "exec_ms": 1000000000}})",
+          "configuration_ms": null, "hysteresis_ms": null, "is_transmitting_ms": null},
+          "firmware": {"instance": false, "exec_ms": 1000000000}, "another_instance": true})",
       "s.json");
   EXPECT_EQ(scenario.speed, 2.5);
   ASSERT_TRUE(scenario.modem.has_value());
@@ -275,13 +276,17 @@ TEST(ScenarioValues, ModemKeysArriveAsWritten) {
   EXPECT_FALSE(scenario.modem->commandMs.has_value());
   EXPECT_FALSE(scenario.modem->configurationMs.has_value());
   EXPECT_FALSE(scenario.modem->hysteresisMs.has_value());
+  EXPECT_FALSE(scenario.modem->isTransmittingMs.has_value());
+  EXPECT_TRUE(scenario.anotherInstance);
   EXPECT_FALSE(scenario.firmware.instance);
   EXPECT_EQ(scenario.firmware.execMs, 1000000000);
 
   const Scenario other = ParseScenario(
       R"({"speed": 100, "modem": {"sar_reply": "", "command_ms": 250, "configuration_ms": 29900,
-          "hysteresis_ms": 1000000000}})",
+          "hysteresis_ms": 1000000000, "is_transmitting_ms": 29999}})",
       "s.json");
+  EXPECT_FALSE(other.anotherInstance);
+  EXPECT_EQ(other.modem->isTransmittingMs, std::optional<std::int64_t>(29999));
   EXPECT_EQ(other.speed, 100.0);
   EXPECT_TRUE(other.modem->sarReply.empty());
   EXPECT_EQ(other.modem->commandMs, std::optional<std::int64_t>(250));
@@ -303,7 +308,8 @@ TEST(ScenarioErrors, InputIsShownShortAndPrintable) {
       {"{\"" + longKey + "\": 1}", "s.json: " + cutKey + ": " + kTopKeys},
       {"{\"modem\": {\"" + longKey + "\": 1}}",
        "s.json: modem." + cutKey + ": unknown key; expected one of device_status, sim_icc_id, command_session, "
-       "sar_status_code, sar_reply, sar_manager, command_ms, configuration_ms, hysteresis_ms"},
+       "sar_status_code, sar_reply, sar_manager, command_ms, configuration_ms, hysteresis_ms, "
+       "is_transmitting_ms"},
       {"{\"" + std::string(80, 'k') + "\": 1}", "s.json: " + std::string(80, 'k') + ": " + kTopKeys},
       {"{\"k\\u0001\\u00e9\": 1}", "s.json: \"k\\x01\\xc3\\xa9\": " + std::string(kTopKeys)},
       {"{\"faults\": [{\"op\": \"" + longKey + "\", \"hresult\": 1}]}", "s.json: faults[0].op: unknown op " + cutKey},

@@ -180,6 +180,7 @@ _FIELDS = {
     "firmware_end": {"wlan_state": _STATE, "result": _CODE},
     "radio_off": {"cause": _CAUSE},
     "radio_on": {},
+    "cancel": {"op": (lambda v: isinstance(v, str) and v != "", "the modem call whose request was cancelled", True)},
     "exit": {"code": _INT},
 }
 # A capture knows only what the service's console says: when a notification came (not its

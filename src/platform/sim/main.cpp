@@ -3,6 +3,7 @@
 // the run's trace, KORVI_DEBUG_LOG one for the debug channel.
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <optional>
@@ -20,6 +21,18 @@ namespace {
 namespace sim = korvi::sim;
 
 constexpr int kExitBadInput = 2;
+// The timeline is spent while the service still watches: nothing will ever happen on the
+// notebook again but the service's radio checks, so the run ends here.
+constexpr int kExitTimelineSpent = 4;
+
+// What follows the service's end on every way out: its exit in the trace, the notebook
+// stopped, the process-wide objects released, the summary on stderr.
+void Finish(sim::Notebook& notebook, int exitCode) {
+  notebook.RecordExit(exitCode);
+  notebook.Stop();
+  korvi::controller::ReleaseProcessObjects();
+  notebook.WriteSummary(std::cerr);
+}
 
 std::string Shown(const std::string& path) { return "\"" + sim::ShownPath(path) + "\""; }
 
@@ -91,11 +104,18 @@ int main() {
   // Simulated time is virtual: a run takes no longer than its work. A person watching at a
   // terminal sees it at the scenario's speed instead; the output is the same either way.
   if (::isatty(STDOUT_FILENO) == 1) notebook->PaceInRealTime();
+  // Called on the service's thread inside its wait, which never returns: the service still
+  // holds its event and the objects it works with, as the summary then says.
+  notebook->WhenTimelineSpent([&notebook] {
+    std::fflush(stdout);
+    std::cerr << "korvi-sim: the timeline is spent while the service still watches: the run ends here (exit "
+              << kExitTimelineSpent << ")\n";
+    Finish(*notebook, kExitTimelineSpent);
+    std::fflush(nullptr);
+    std::_Exit(kExitTimelineSpent);
+  });
   notebook->Start();
   const int exitCode = controller::RunService();
-  notebook->RecordExit(exitCode);
-  notebook->Stop();
-  controller::ReleaseProcessObjects();
-  notebook->WriteSummary(std::cerr);
+  Finish(*notebook, exitCode);
   return exitCode;
 }

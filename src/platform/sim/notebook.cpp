@@ -19,7 +19,9 @@ Notebook::Notebook(const Scenario& scenario, std::unique_ptr<DebugSink> debug, s
       os_(faults_, scheduler_, *debug_, trace_),
       modem_(scenario.modem, faults_, scheduler_, trace_),
       wmi_(faults_, scheduler_, scenario.firmware, trace_),
-      timeline_(scenario.timeline) {}
+      timeline_(scenario.timeline) {
+  os_.SetAnotherInstance(scenario.anotherInstance);
+}
 
 Notebook::~Notebook() { Stop(); }
 

@@ -2,6 +2,7 @@
 // platform thread, installed behind the service's three seams.
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <memory>
 
@@ -33,6 +34,9 @@ class Notebook {
   void PaceInRealTime() noexcept { scheduler_.PaceInRealTime(); }
   // Installs the platforms and starts simulated time and the timeline.
   void Start();
+  // Has `handler` called when the service waits with nothing left on the timeline (see
+  // SimOs::SetTimelineSpentHandler). Call before Start.
+  void WhenTimelineSpent(std::function<void()> handler) { os_.SetTimelineSpentHandler(std::move(handler)); }
   // Traces the end of the service with its exit code; called as soon as the service returns.
   void RecordExit(int exitCode);
   // Stops the platform thread and drops every reference the platform holds.

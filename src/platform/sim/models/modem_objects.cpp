@@ -34,11 +34,12 @@ class SimBuffer final : public cellular::Buffer, CountedObject {
   const std::vector<std::uint8_t> bytes;
 };
 
-// One asynchronous operation; completes at once or later on the platform thread.
+// One asynchronous operation; completes at once or later on the platform thread. `op` names
+// the call that started it, for the trace.
 template <class Base, class Result>
 class SimAsync : public Base, CountedObject {
  public:
-  explicit SimAsync(std::shared_ptr<World> world) : world_(std::move(world)) {}
+  SimAsync(std::shared_ptr<World> world, const char* op) : world_(std::move(world)), op_(op) {}
 
   void SetCompleted(std::shared_ptr<cellular::CompletionHandler> handler) override {
     std::unique_lock lock(mutex_);
@@ -51,6 +52,22 @@ class SimAsync : public Base, CountedObject {
     handler_ = std::move(handler);
   }
 
+  // As the runtime does: a cancelled operation ends at once, its handler is told, and the
+  // modem's later answer is dropped.
+  void Cancel() override {
+    std::shared_ptr<cellular::CompletionHandler> handler;
+    {
+      std::lock_guard lock(mutex_);
+      if (completed_) return;  // too late to cancel: the answer stands
+      completed_ = true;
+      error_ = kCanceled;
+      handler = std::move(handler_);
+    }
+    world_->recorder.Cancel(op_);
+    if (handler) handler->OnCompleted();
+  }
+
+  // The modem's answer; none once the operation was cancelled.
   void Complete(Result result, std::int32_t error) {
     std::shared_ptr<cellular::CompletionHandler> handler;
     {
@@ -75,6 +92,7 @@ class SimAsync : public Base, CountedObject {
 
  private:
   std::shared_ptr<World> world_;
+  const char* const op_;
   std::mutex mutex_;
   bool completed_ = false;
   std::shared_ptr<cellular::CompletionHandler> handler_;
@@ -143,7 +161,7 @@ class SimCommandSession final : public cellular::DeviceServiceCommandSession, Co
       ++world_->counts.setCommands;
     }
     using Result = std::shared_ptr<cellular::DeviceServiceCommandResult>;
-    auto operation = std::make_shared<SimOperation<Result>>(world_);
+    auto operation = std::make_shared<SimOperation<Result>>(world_, "SendSetCommandAsync");
     // The modem knows one command of this service: the SAR configuration.
     const bool known = commandId == 1;
     auto complete = [operation, world = world_, known] {
@@ -198,17 +216,51 @@ class SimSarManager final : public cellular::SarManager, CountedObject {
       std::lock_guard lock(world_->mutex);
       world_->hysteresisMs = ticks / 10'000;
     }
-    auto action = std::make_shared<SimAction>(world_);
+    auto action = std::make_shared<SimAction>(world_, "SetTransmissionStateChangedHysteresisAsync");
     AnswerAfter(*world_, world_->modem.hysteresisMs, [action] { action->Complete(Nothing{}, 0); });
     return action;
+  }
+
+  // Answers what the modem does when it answers, not when it was asked.
+  std::shared_ptr<cellular::AsyncOperation<bool>> GetIsTransmittingAsync() override {
+    world_->Check("GetIsTransmittingAsync");
+    auto operation = std::make_shared<SimOperation<bool>>(world_, "GetIsTransmittingAsync");
+    AnswerAfter(*world_, world_->modem.isTransmittingMs, [operation, world = world_] {
+      bool transmitting = false;
+      {
+        std::lock_guard lock(world->mutex);
+        transmitting = world->transmitting;
+      }
+      operation->Complete(transmitting, 0);
+    });
+    return operation;
   }
 
   std::int64_t AddTransmissionStateChanged(std::shared_ptr<cellular::TransmissionStateChangedHandler> handler) override {
     world_->Check("TransmissionStateChanged");
     if (!handler) FailModemCall(kPointer);
     std::lock_guard lock(world_->mutex);
-    world_->handlers.push_back(std::move(handler));
-    return static_cast<std::int64_t>(world_->handlers.size());
+    const std::int64_t token = ++world_->lastToken;
+    world_->handlers.emplace_back(token, std::move(handler));
+    return token;
+  }
+
+  // As an event source does: a token it does not know is no error.
+  void RemoveTransmissionStateChanged(std::int64_t token) override {
+    world_->Check("RemoveTransmissionStateChanged", false);
+    std::shared_ptr<cellular::TransmissionStateChangedHandler> removed;
+    {
+      std::lock_guard lock(world_->mutex);
+      auto& handlers = world_->handlers;
+      for (auto it = handlers.begin(); it != handlers.end(); ++it) {
+        if (it->first == token) {
+          removed = std::move(it->second);
+          handlers.erase(it);
+          break;
+        }
+      }
+    }
+    // released outside the lock: the handler may hold platform objects
   }
 
   void StartTransmissionStateMonitoring() override {
@@ -262,7 +314,8 @@ class SimModem final : public cellular::Modem, CountedObject {
   std::shared_ptr<cellular::AsyncOperation<std::shared_ptr<cellular::ModemConfiguration>>> GetCurrentConfigurationAsync()
       override {
     world_->Check("GetCurrentConfigurationAsync");
-    auto operation = std::make_shared<SimOperation<std::shared_ptr<cellular::ModemConfiguration>>>(world_);
+    auto operation =
+        std::make_shared<SimOperation<std::shared_ptr<cellular::ModemConfiguration>>>(world_, "GetCurrentConfigurationAsync");
     AnswerAfter(*world_, world_->modem.configurationMs,
                 [operation, world = world_] { operation->Complete(std::make_shared<SimConfiguration>(world), 0); });
     return operation;

@@ -18,6 +18,7 @@ namespace korvi::sim {
 
 inline constexpr std::int32_t kInvalidArg = static_cast<std::int32_t>(0x80070057);
 inline constexpr std::int32_t kPointer = static_cast<std::int32_t>(0x80004003);
+inline constexpr std::int32_t kCanceled = static_cast<std::int32_t>(0x800704C7);  // ERROR_CANCELLED
 
 // A modem call fails with the platform's error and the system's text for the code.
 [[noreturn]] inline void FailModemCall(std::int32_t code) { throw cellular::PlatformError(code, ErrorText(code)); }
@@ -64,7 +65,9 @@ struct SimModemPlatform::World : std::enable_shared_from_this<SimModemPlatform::
   bool reported = false;      // what it last reported
   std::uint64_t stopGeneration = 0;
   std::int64_t hysteresisMs = 5000;
-  std::vector<std::shared_ptr<cellular::TransmissionStateChangedHandler>> handlers;
+  // The registered handlers with their tokens, in the order of registration.
+  std::vector<std::pair<std::int64_t, std::shared_ptr<cellular::TransmissionStateChangedHandler>>> handlers;
+  std::int64_t lastToken = 0;
   std::weak_ptr<cellular::SarManager> sender;
   Counts counts;
 };

@@ -15,7 +15,7 @@ bool World::Deliver(bool value) {
   {
     std::lock_guard lock(mutex);
     if (!monitoring || removed) return false;
-    targets = handlers;
+    for (const auto& registered : handlers) targets.push_back(registered.second);
     from = sender.lock();
   }
   for (const auto& handler : targets) {

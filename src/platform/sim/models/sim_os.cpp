@@ -31,22 +31,30 @@ void SimOs::FlushConsole() noexcept {
   std::fflush(stdout);
 }
 
-std::uint32_t SimOs::WaitForEvent(os::EventHandle event) noexcept {
+std::uint32_t SimOs::WaitForEvent(os::EventHandle event, std::optional<std::chrono::milliseconds> timeout) noexcept {
   FlushConsole();
   std::uint32_t result = os::kWaitFailed;
   try {
     if (auto fault = faults_.Check("WaitForTxEvent")) {
       result = static_cast<std::uint32_t>(*fault);
     } else {
-      result = scheduler_.WaitEvent(Handle(event));
+      if (timeout && onTimelineSpent_ && scheduler_.NothingAhead(Handle(event))) onTimelineSpent_();
+      const auto ms = timeout ? std::optional<std::int64_t>(timeout->count()) : std::nullopt;
+      result = scheduler_.WaitEvent(Handle(event), ms);
     }
   } catch (...) {
     result = os::kWaitFailed;
   }
+  // A time-out wakes nobody: the loop only checks the radio and waits again.
+  if (result == os::kWaitTimeout) return result;
   // Stamped on the main thread once the wait is over: the loop is running again, so no
   // notification can come between the wake-up and its record.
   recorder_.Wake(result);
   return result;
+}
+
+os::InstanceLock SimOs::AcquireInstanceLock() noexcept {
+  return anotherInstance_ ? os::InstanceLock::kHeldElsewhere : os::InstanceLock::kAcquired;
 }
 
 void SimOs::CloseEvent(os::EventHandle event) noexcept {

@@ -1,7 +1,10 @@
 // The simulated notebook's kernel objects and output: events, completion signals and sleeps
-// on the scheduler's simulated time, standard output, and the debug sink. Each return of the
-// event wait is reported as a wake-up of the service's loop.
+// on the scheduler's simulated time, standard output, the debug sink, and the notebook's
+// one-instance lock. Each return of the event wait but a time-out is reported as a wake-up of
+// the service's loop.
 #pragma once
+
+#include <functional>
 
 #include "os/os_platform.h"
 #include "platform/sim/files/debug_sink.h"
@@ -35,12 +38,23 @@ class SimOs final : public os::OsPlatform {
 
   os::EventHandle CreateAutoResetEvent() noexcept override;
   bool SetEvent(os::EventHandle event) noexcept override;
-  std::uint32_t WaitForEvent(os::EventHandle event) noexcept override;
+  std::uint32_t WaitForEvent(os::EventHandle event, std::optional<std::chrono::milliseconds> timeout) noexcept override;
   void CloseEvent(os::EventHandle event) noexcept override;
   void Sleep(std::uint32_t milliseconds) noexcept override;
   void WriteDebugOutput(const std::wstring& message) noexcept override;
   void WriteConsole(std::string_view text) noexcept override;
   std::unique_ptr<os::CompletionSignal> CreateCompletionSignal() noexcept override;
+  os::InstanceLock AcquireInstanceLock() noexcept override;
+
+  // Another process holds the one-instance lock (a scenario's "another_instance").
+  void SetAnotherInstance(bool held) noexcept { anotherInstance_ = held; }
+
+  // Called on the service's thread when it begins a bounded wait on its event with nothing
+  // left on the timeline and the event not signalled: from then on it would only check the
+  // radio once a bound, for ever. A host that runs a scenario to its end ends the run there;
+  // without a handler the wait goes on (a host that signals the service itself, the
+  // benchmarks).
+  void SetTimelineSpentHandler(std::function<void()> handler) { onTimelineSpent_ = std::move(handler); }
 
  private:
   static void FlushConsole() noexcept;
@@ -49,6 +63,8 @@ class SimOs final : public os::OsPlatform {
   Scheduler& scheduler_;
   DebugSink& debug_;
   Recorder& recorder_;
+  bool anotherInstance_ = false;
+  std::function<void()> onTimelineSpent_;
 };
 
 }  // namespace korvi::sim

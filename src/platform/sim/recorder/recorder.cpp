@@ -11,6 +11,7 @@ class NothingRecorded final : public Recorder {
   void Wake(std::uint32_t) noexcept override {}
   void FirmwareStart(std::optional<std::uint32_t>) noexcept override {}
   void FirmwareEnd(std::optional<std::uint32_t>, std::int32_t) noexcept override {}
+  void Cancel(const char*) noexcept override {}
   void RadioOff(RadioOffCause) noexcept override {}
   void RadioOn() noexcept override {}
   void Exit(int) noexcept override {}

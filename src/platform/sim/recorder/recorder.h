@@ -34,6 +34,9 @@ class Recorder {
   virtual void FirmwareStart(std::optional<std::uint32_t> wlanState) noexcept = 0;
   // ExecMethod returned result.
   virtual void FirmwareEnd(std::optional<std::uint32_t> wlanState, std::int32_t result) noexcept = 0;
+  // The service cancelled an asynchronous request of the modem's (it gave up waiting); op is
+  // the call that started it, a literal that lives as long as the program.
+  virtual void Cancel(const char* op) noexcept = 0;
   // The cellular side went off, or came back on.
   virtual void RadioOff(RadioOffCause cause) noexcept = 0;
   virtual void RadioOn() noexcept = 0;

@@ -77,6 +77,7 @@ void RunFigures::Add(const TraceRecord& record) {
       ended_ = true;
       break;
     case TraceEvent::kRun:
+    case TraceEvent::kCancel:
     case TraceEvent::kRadioOff:
     case TraceEvent::kRadioOn:
       break;

@@ -21,6 +21,7 @@ const char* EventName(TraceEvent event) {
     case TraceEvent::kWake: return "wake";
     case TraceEvent::kFirmwareStart: return "firmware_start";
     case TraceEvent::kFirmwareEnd: return "firmware_end";
+    case TraceEvent::kCancel: return "cancel";
     case TraceEvent::kRadioOff: return "radio_off";
     case TraceEvent::kRadioOn: return "radio_on";
     case TraceEvent::kExit: return "exit";
@@ -70,6 +71,9 @@ std::string TraceLine(const TraceRecord& record) {
       break;
     case TraceEvent::kRadioOff:
       line += std::string(",\"cause\":\"") + (record.cause == RadioOffCause::kRemoved ? "removed" : "status") + "\"";
+      break;
+    case TraceEvent::kCancel:
+      line += std::string(",\"op\":\"") + record.op + "\"";  // one of the modem's call names
       break;
     case TraceEvent::kRadioOn:
       break;

@@ -44,6 +44,8 @@ void TraceLog::FirmwareEnd(std::optional<std::uint32_t> wlanState, std::int32_t 
   Record({.event = TraceEvent::kFirmwareEnd, .result = result, .wlanState = wlanState});
 }
 
+void TraceLog::Cancel(const char* op) noexcept { Record({.event = TraceEvent::kCancel, .op = op}); }
+
 void TraceLog::RadioOff(RadioOffCause cause) noexcept { Record({.event = TraceEvent::kRadioOff, .cause = cause}); }
 
 void TraceLog::RadioOn() noexcept { Record({.event = TraceEvent::kRadioOn}); }

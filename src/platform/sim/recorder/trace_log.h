@@ -34,6 +34,7 @@ class TraceLog final : public Recorder {
   void Wake(std::uint32_t waitResult) noexcept override;
   void FirmwareStart(std::optional<std::uint32_t> wlanState) noexcept override;
   void FirmwareEnd(std::optional<std::uint32_t> wlanState, std::int32_t result) noexcept override;
+  void Cancel(const char* op) noexcept override;
   void RadioOff(RadioOffCause cause) noexcept override;
   void RadioOn() noexcept override;
   void Exit(int code) noexcept override;

@@ -16,6 +16,7 @@ enum class TraceEvent {
   kWake,           // the service's event wait returned; result (the wait result)
   kFirmwareStart,  // ExecMethod reached the firmware; wlanState
   kFirmwareEnd,    // ExecMethod returned; wlanState, result (its HRESULT)
+  kCancel,         // the service cancelled a modem request it gave up waiting for; op
   kRadioOff,       // the cellular side went off; cause
   kRadioOn,        // the cellular side came back on
   kExit,           // the service returned; result (the exit code)
@@ -35,6 +36,7 @@ struct TraceRecord {
   std::optional<std::uint32_t> wlanState = std::nullopt;
   RadioOffCause cause = RadioOffCause::kStatus;
   double speed = 1.0;
+  const char* op = "";  // the call that started the cancelled request
 };
 
 }  // namespace korvi::sim

@@ -12,6 +12,7 @@ constexpr std::string_view kKnownOps[] = {
     "CopyToByteArray", "GetCurrentConfigurationAsync", "SarManager",
     "SetTransmissionStateChangedHysteresisAsync", "TransmissionStateChanged",
     "StartTransmissionStateMonitoring", "StopTransmissionStateMonitoring", "IsTransmitting",
+    "GetIsTransmittingAsync", "RemoveTransmissionStateChanged",
     "NetworkDeviceStatus", "SimIccId",
     // COM and WMI
     "SysAllocString", "CoInitialize", "CoInitializeSecurity", "CoCreateInstance", "ConnectServer",

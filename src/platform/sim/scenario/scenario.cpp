@@ -22,7 +22,8 @@ constexpr std::int32_t kWaitFailed = -1;  // 0xFFFFFFFF
 ModemSpec ReadModem(const Json& value, const std::string& path) {
   const ObjectReader object(ExpectObject(value, path), path,
                             {"device_status", "sim_icc_id", "command_session", "sar_status_code", "sar_reply",
-                             "sar_manager", "command_ms", "configuration_ms", "hysteresis_ms"});
+                             "sar_manager", "command_ms", "configuration_ms", "hysteresis_ms",
+                             "is_transmitting_ms"});
   ModemSpec modem;
   if (const Json* v = object.Find("device_status")) modem.deviceStatus = ReadInt32(*v, object.PathOf("device_status"));
   if (const Json* v = object.Find("sim_icc_id")) modem.simIccId = ReadUtf16(*v, object.PathOf("sim_icc_id"));
@@ -45,6 +46,7 @@ ModemSpec ReadModem(const Json& value, const std::string& path) {
   readAnswerMs("command_ms", modem.commandMs);
   readAnswerMs("configuration_ms", modem.configurationMs);
   readAnswerMs("hysteresis_ms", modem.hysteresisMs);
+  readAnswerMs("is_transmitting_ms", modem.isTransmittingMs);
   return modem;
 }
 
@@ -104,8 +106,9 @@ TimelineItem ReadTimelineItem(const Json& value, const std::string& path) {
 }
 
 Scenario ReadScenario(const Json& root) {
-  const ObjectReader object(root, "", {"speed", "modem", "firmware", "faults", "timeline"});
+  const ObjectReader object(root, "", {"speed", "modem", "firmware", "faults", "timeline", "another_instance"});
   Scenario scenario;
+  if (const Json* v = object.Find("another_instance")) scenario.anotherInstance = ReadBool(*v, "another_instance");
   if (const Json* v = object.Find("speed")) scenario.speed = ReadSpeed(*v, "speed");
   if (const Json* v = object.Find("modem")) {
     if (v->is_null()) {

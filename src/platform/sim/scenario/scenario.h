@@ -27,6 +27,8 @@ struct ModemSpec {
   std::optional<std::int64_t> commandMs = 0;
   std::optional<std::int64_t> configurationMs = 0;
   std::optional<std::int64_t> hysteresisMs = 0;
+  // How long the modem takes to answer the request for its transmission state.
+  std::optional<std::int64_t> isTransmittingMs = 0;
 };
 
 struct FirmwareSpec {
@@ -49,6 +51,8 @@ struct Scenario {
   FirmwareSpec firmware;
   std::vector<Fault> faults;
   std::vector<TimelineItem> timeline;  // sorted by atMs, stable
+  // Another process holds the notebook's one-instance lock from the start.
+  bool anotherInstance = false;
 };
 
 // A scenario that is not valid: what() is one line naming the source, the key and the fault,

@@ -268,6 +268,12 @@ void Scheduler::CloseEvent(std::uintptr_t event) {
   if (!delivering_) Resume();
 }
 
+bool Scheduler::NothingAhead(std::uintptr_t event) const {
+  std::lock_guard lock(mutex_);
+  const auto it = events_.find(event);
+  return items_.empty() && !delivering_ && it != events_.end() && !it->second.signalled;
+}
+
 std::size_t Scheduler::LiveEvents() const {
   std::lock_guard lock(mutex_);
   return events_.size();

@@ -74,6 +74,9 @@ class Scheduler {
   // for a handle that is not a live event (or is closed while waited on).
   std::uint32_t WaitEvent(std::uintptr_t event, std::optional<std::int64_t> timeoutMs = std::nullopt);
   void CloseEvent(std::uintptr_t event);
+  // Nothing is posted and the event is a live one, not signalled: unless a thread outside the
+  // notebook signals it, a wait on it can only time out.
+  bool NothingAhead(std::uintptr_t event) const;
   // Live events, for the leak count at exit.
   std::size_t LiveEvents() const;
 

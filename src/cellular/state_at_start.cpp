@@ -1,0 +1,33 @@
+#include "cellular/state_at_start.h"
+
+#include <cstdint>
+
+#include "cellular/blocking_wait.h"
+#include "cellular/cellular_state.h"
+#include "controller/messages.h"
+
+namespace korvi::cellular {
+
+void ReadTransmissionStateAtStart() {
+  if (!sarManager) return;
+  const std::uint64_t deliveriesBefore = deliveriesStored.load();
+  bool transmitting = true;
+  try {
+    auto request = sarManager->GetIsTransmittingAsync();
+    transmitting = Wait(*request, kAsyncOperationTimeout);
+    WriteDebugMessage(transmitting ? L"[MS_SAR] Korvi::TxStatusMonitor the modem transmits at start"
+                                   : L"[MS_SAR] Korvi::TxStatusMonitor the modem does not transmit at start");
+  } catch (const PlatformError& error) {
+    WriteDebugMessage(L"[MS_SAR] Korvi::TxStatusMonitor could not read the state at start (0x%08x): "
+                      L"taking the modem as transmitting",
+                      static_cast<unsigned>(error.code()));
+  }
+  if (!transmitting) return;
+  // A delivery that came while the request was on its way has stored a state at least as new
+  // and signalled already.
+  if (deliveriesStored.load() != deliveriesBefore) return;
+  isTransmitting.store(1, std::memory_order_release);
+  txEventForHandler.SetEvent();
+}
+
+}  // namespace korvi::cellular
