@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
@@ -105,6 +106,18 @@ TEST(ComObject, CountsReferencesAndDescribesItself) {
   EXPECT_EQ(sample->Release(), 0u);
 }
 
+std::string GuidText(const GUID& id) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%08lx-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x", static_cast<unsigned long>(id.Data1),
+                id.Data2, id.Data3, id.Data4[0], id.Data4[1], id.Data4[2], id.Data4[3], id.Data4[4], id.Data4[5],
+                id.Data4[6], id.Data4[7]);
+  return text;
+}
+
+// CLSID_InProcFreeMarshaler as the platform documents it (and Wine answers it). mingw-w64 10's
+// libuuid.a carries 0000001c-0000-0000-c000-000000000046 under that name, which is not it.
+constexpr CLSID kInProcFreeMarshaler = {0x0000033a, 0x0000, 0x0000, {0xc0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
 // The process joins the multithreaded apartment for the test's marshaling, and leaves it after.
 class Apartment {
  public:
@@ -191,7 +204,7 @@ TEST(ComObject, MarshalsAsTheAgileObjectItSaysItIs) {
     ASSERT_EQ(owned->GetUnmarshalClass(__uuidof(WF::IAsyncActionCompletedHandler), delegate, MSHCTX_INPROC, nullptr,
                                        MSHLFLAGS_NORMAL, &unmarshaler),
               S_OK);
-    EXPECT_TRUE(IsEqualCLSID(unmarshaler, CLSID_InProcFreeMarshaler));
+    EXPECT_EQ(GuidText(unmarshaler), GuidText(kInProcFreeMarshaler));
     // Another apartment is handed the object itself, not a proxy.
     EXPECT_EQ(SeenFromAnotherApartment(delegate), static_cast<void*>(static_cast<WF::IAsyncActionCompletedHandler*>(delegate)));
   }
