@@ -53,7 +53,8 @@ class CompletionAdapter final : public cellular::CompletionHandler {
   const ComPtr<Handler> handler_;
 };
 
-// The parts that every fake operation and action share: the Completed delegate and IAsyncInfo.
+// The parts that every fake operation and action share: the Completed delegate and IAsyncInfo,
+// whose Cancel is the simulated operation's.
 template <class Self, class Interface, class Handler, class Simulated>
 class FakeAsync : public ComObject<Self, Interface, IAsyncInfo> {
  public:
@@ -98,7 +99,14 @@ class FakeAsync : public ComObject<Self, Interface, IAsyncInfo> {
     if (!ClearOut(code)) return E_POINTER;
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE Cancel() override { return S_OK; }
+  // The simulated operation's Cancel, with its faults; a completion after it reaches nobody
+  // there, as on the platform.
+  HRESULT STDMETHODCALLTYPE Cancel() override {
+    return Guard([&] {
+      simulated_->Cancel();
+      return S_OK;
+    });
+  }
   HRESULT STDMETHODCALLTYPE Close() override { return S_OK; }
 
   void MarkCompleted() noexcept { completed_.store(true); }

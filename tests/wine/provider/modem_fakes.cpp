@@ -68,6 +68,21 @@ class FakeAction final : public FakeAsync<FakeAction, WF::IAsyncAction, WF::IAsy
   }
 };
 
+// GetIsTransmittingAsync's operation: the simulated modem's answer as the one-byte boolean.
+class FakeBooleanOperation final
+    : public FakeAsync<FakeBooleanOperation, abi::TransmittingOperation, abi::TransmittingCompletedHandler,
+                       cellular::AsyncOperation<bool>> {
+ public:
+  using FakeAsync::FakeAsync;
+  HRESULT STDMETHODCALLTYPE GetResults(boolean* results) override {
+    if (!ClearOut(results)) return E_POINTER;
+    return Guard([&] {
+      *results = simulated().GetResults() ? 1 : 0;
+      return S_OK;
+    });
+  }
+};
+
 class FakeCommandResult final
     : public ComObject<FakeCommandResult, NO::IMobileBroadbandDeviceServiceCommandResult> {
  public:
@@ -141,6 +156,18 @@ class FakeSarManager final : public ComObject<FakeSarManager, NO::IMobileBroadba
     });
   }
 
+  HRESULT STDMETHODCALLTYPE remove_TransmissionStateChanged(EventRegistrationToken token) override {
+    return Guard([&] {
+      manager_->RemoveTransmissionStateChanged(token.value);
+      return S_OK;
+    });
+  }
+
+  HRESULT STDMETHODCALLTYPE GetIsTransmittingAsync(abi::TransmittingOperation** operation) override {
+    if (!ClearOut(operation)) return E_POINTER;
+    return Guard([&] { return GiveOut(Make<FakeBooleanOperation>(manager_->GetIsTransmittingAsync()), operation); });
+  }
+
   HRESULT STDMETHODCALLTYPE StartTransmissionStateMonitoring() override {
     return Guard([&] {
       manager_->StartTransmissionStateMonitoring();
@@ -163,7 +190,6 @@ class FakeSarManager final : public ComObject<FakeSarManager, NO::IMobileBroadba
     return E_NOTIMPL;
   }
   HRESULT STDMETHODCALLTYPE get_HysteresisTimerPeriod(WF::TimeSpan*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE remove_TransmissionStateChanged(EventRegistrationToken) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE EnableBackoffAsync(WF::IAsyncAction**) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE DisableBackoffAsync(WF::IAsyncAction**) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE SetConfigurationAsync(WF::Collections::IIterable<NO::MobileBroadbandAntennaSar*>*,
@@ -171,7 +197,6 @@ class FakeSarManager final : public ComObject<FakeSarManager, NO::IMobileBroadba
     return E_NOTIMPL;
   }
   HRESULT STDMETHODCALLTYPE RevertSarToHardwareControlAsync(WF::IAsyncAction**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIsTransmittingAsync(WF::IAsyncOperation<boolean>**) override { return E_NOTIMPL; }
 
  private:
   std::shared_ptr<cellular::SarManager> manager_;
