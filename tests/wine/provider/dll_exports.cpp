@@ -36,5 +36,11 @@ extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** o
   return korvi::fake::GetWbemLocatorClassObject(iid, out);
 }
 
+// The bed's executable hands over its release of the objects it keeps for the whole process
+// (bed_preload.cpp), for a run that the notebook ends inside the service's wait.
+extern "C" void WINAPI KorviBedReleaseProcessObjects(void (*release)() noexcept) {
+  korvi::fake::SetProcessObjectsRelease(release);
+}
+
 // Never: the hooks in the executable's import table live here.
 extern "C" HRESULT WINAPI DllCanUnloadNow() { return S_FALSE; }

@@ -12,6 +12,7 @@
 #include "default_scenario.h"
 #include "platform/sim/scenario/scenario_file.h"
 #include "reaction_stamps.h"
+#include "service_hooks.h"
 
 namespace korvi::fake {
 namespace {
@@ -86,6 +87,9 @@ std::unique_ptr<sim::TraceFile> TraceFileFromEnvironment() {
 ProviderNotebook::ProviderNotebook(const sim::Scenario& scenario)
     : notebook_(scenario, std::make_unique<NoDebugSink>(), TraceFileFromEnvironment(),
                 KernelOfTheService() == Kernel::kReal ? sim::Clock::kRealTime : sim::Clock::kVirtual) {
+  // Called inside the service's bounded wait with nothing left to happen: the run ends there,
+  // as on Linux, rather than checking the radio once a minute for ever.
+  notebook_.WhenTimelineSpent([] { EndRunWhenTimelineSpent(); });
   notebook_.Start();
 }
 

@@ -22,11 +22,20 @@
 // The same table entries inject the scenario's faults for the process-level calls that no
 // fake object stands behind: RoInitialize, CoInitialize, CoInitializeSecurity, SysAllocString
 // (see InstallServiceHooks) and the event and its wait (CreateEvent, WaitForTxEvent). Without
-// a fault each calls the real function, so Wine's own COM still answers. Last, the C runtime's
-// exit is hooked to stop the notebook and print its summary on stderr while the process is
-// still whole, as the Linux build's main does after the service returns; then, once the
-// notebook has dropped the service's objects it held, it writes the executable's own live
-// object counts to the file KORVI_WINE_LIVE_OBJECTS names (see WriteLiveObjects).
+// a fault each calls the real function, so Wine's own COM still answers.
+//
+// The one-instance lock (CreateMutexW of the service's lock name, on either kernel) answers
+// first from the notebook (a scenario's "another_instance"); otherwise it is the real mutex,
+// named KORVI_WINE_INSTANCE_LOCK when that is set, so that runs beside each other under CTest
+// never meet, while runs that are meant to meet give one name. KORVI_WINE_INSTANCE_GATE holds
+// a process that took the lock until a test lets it go (see WaitAtTheGate).
+//
+// Last, the C runtime's exit is hooked to stop the notebook and print its summary on stderr
+// while the process is still whole, as the Linux build's main does after the service returns;
+// then, once the notebook has dropped the service's objects it held, it writes the
+// executable's own live object counts to the file KORVI_WINE_LIVE_OBJECTS names (see
+// WriteLiveObjects). A run whose timeline is spent ends the same way from inside the service's
+// wait (EndRunWhenTimelineSpent).
 #include "service_hooks.h"
 
 #include <windows.h>
@@ -37,6 +46,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cwchar>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -44,6 +54,7 @@
 #include <string>
 
 #include "import_patch.h"
+#include "platform/windows/support/instance_lock.h"
 #include "platform/windows/support/live_objects.h"
 #include "provider_notebook.h"
 
@@ -61,6 +72,7 @@ using CoInitializeSecurityFn = HRESULT(WINAPI*)(PSECURITY_DESCRIPTOR, LONG, SOLE
                                                 DWORD, void*, DWORD, void*);
 using SysAllocStringFn = BSTR(WINAPI*)(const OLECHAR*);
 using ExitFn = void(__cdecl*)(int);
+using CreateMutexWFn = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, BOOL, LPCWSTR);
 
 // The functions the table held before; set once, before any hook can run.
 struct Originals {
@@ -74,6 +86,7 @@ struct Originals {
   CoInitializeSecurityFn coInitializeSecurity = nullptr;
   SysAllocStringFn sysAllocString = nullptr;
   ExitFn exit = nullptr;
+  CreateMutexWFn createMutexW = nullptr;
 };
 Originals real;
 
@@ -164,17 +177,21 @@ DWORD WINAPI HookWaitForSingleObject(HANDLE handle, DWORD milliseconds) {
     real.waitForSingleObject(handle, 0);  // the real event was set too
     return WAIT_OBJECT_0;
   }
-  if (milliseconds != INFINITE) return real.waitForSingleObject(handle, milliseconds);
   // A null handle is the service's event that could not be made: its wait fails, as the
   // simulated one does, and is counted as a wait like any other.
   if (!ours && handle != nullptr) return real.waitForSingleObject(handle, milliseconds);
-  const std::uint32_t result = ProviderNotebook::Get().os().WaitForEvent(twin.event);
+  // The loop's wait, bounded or not: its time-out runs in simulated time, so a run that only
+  // checks the radio once a bound takes no real minute per check (and a spent timeline ends
+  // the run, through the notebook's handler).
+  const auto timeout = milliseconds == INFINITE ? std::nullopt
+                                                : std::optional(std::chrono::milliseconds(milliseconds));
+  const std::uint32_t result = ProviderNotebook::Get().os().WaitForEvent(twin.event, timeout);
   if (result == os::kWaitObject0) {
     real.waitForSingleObject(handle, 0);  // the real event was set too: consume its signal
     return WAIT_OBJECT_0;
   }
   if (result == os::kWaitFailed) SetLastError(ERROR_INVALID_HANDLE);
-  return result;
+  return result;  // kWaitTimeout and kWaitAbandoned are WAIT_TIMEOUT and WAIT_ABANDONED
 }
 
 BOOL WINAPI HookCloseHandle(HANDLE handle) {
@@ -224,6 +241,63 @@ BSTR WINAPI HookSysAllocString(const OLECHAR* text) {
   return real.sysAllocString(text);
 }
 
+// A variable of the environment as it stands (the service reads none itself); empty when it is
+// unset or longer than the bed's names ever are.
+std::wstring BedVariable(const wchar_t* name) {
+  wchar_t value[MAX_PATH];
+  const DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return {};
+  return std::wstring(value, length);
+}
+
+// KORVI_WINE_INSTANCE_GATE=NAME: the process that took the lock sets the named event
+// NAME.held and waits for NAME.release before the service goes on, so that a test can run a
+// second instance while this one certainly holds the lock (with no sleep standing in for it).
+// Simulated time stands still meanwhile: the service is not parked in a wait of the notebook's.
+void WaitAtTheGate() {
+  const std::wstring gate = BedVariable(L"KORVI_WINE_INSTANCE_GATE");
+  if (gate.empty()) return;
+  HANDLE held = CreateEventW(nullptr, TRUE, FALSE, (gate + L".held").c_str());
+  HANDLE release = CreateEventW(nullptr, TRUE, FALSE, (gate + L".release").c_str());
+  if (held != nullptr && release != nullptr) {
+    SetEvent(held);
+    WaitForSingleObject(release, INFINITE);
+  }
+  if (held != nullptr) CloseHandle(held);  // this DLL's own imports, never hooked
+  if (release != nullptr) CloseHandle(release);
+}
+
+HANDLE WINAPI HookCreateMutexW(LPSECURITY_ATTRIBUTES attributes, BOOL initialOwner, LPCWSTR name) {
+  if (name == nullptr || std::wcscmp(name, windows::kInstanceLockName) != 0) {
+    return real.createMutexW(attributes, initialOwner, name);
+  }
+  try {
+    switch (ProviderNotebook::Get().os().AcquireInstanceLock()) {
+      case os::InstanceLock::kHeldElsewhere: {
+        // As Windows answers when another process of the session made it: a handle to it
+        // (here one of no consequence), and ERROR_ALREADY_EXISTS.
+        HANDLE other = real.createMutexW(nullptr, FALSE, nullptr);
+        SetLastError(other != nullptr ? ERROR_ALREADY_EXISTS : ERROR_ACCESS_DENIED);
+        return other;
+      }
+      case os::InstanceLock::kUnavailable:
+        SetLastError(ERROR_INVALID_HANDLE);  // the name taken by an object of another kind
+        return nullptr;
+      case os::InstanceLock::kAcquired:
+        break;
+    }
+    const std::wstring bedName = BedVariable(L"KORVI_WINE_INSTANCE_LOCK");
+    HANDLE mutex = real.createMutexW(attributes, initialOwner, bedName.empty() ? name : bedName.c_str());
+    const DWORD error = GetLastError();
+    if (mutex != nullptr && error != ERROR_ALREADY_EXISTS) WaitAtTheGate();
+    SetLastError(error);
+    return mutex;
+  } catch (...) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+}
+
 // The executable's count of the platform objects it still holds, one "KIND<TAB>COUNT" line
 // per kind, to the file KORVI_WINE_LIVE_OBJECTS names (nothing when it is unset). The
 // executable exports the counts; a program that does not (the probes) gets no file, and the
@@ -249,6 +323,11 @@ void WriteLiveObjects() noexcept {
   CloseHandle(file);  // this DLL's own import, never hooked
 }
 
+// Given by the bed's executable before main (bed_preload.cpp): the service's release of the
+// objects it keeps for the whole process, which a run ended inside the service's wait must do
+// in its stead, as the Linux build's main does.
+std::atomic<void (*)() noexcept> releaseProcessObjects{nullptr};
+
 [[noreturn]] void __cdecl HookExit(int code) {
   if (ProviderNotebook* notebook = ProviderNotebook::IfMade()) {
     std::fflush(stdout);
@@ -260,6 +339,30 @@ void WriteLiveObjects() noexcept {
   real.exit(code);
   ExitProcess(static_cast<UINT>(code));  // exit does not return; this only satisfies [[noreturn]]
 }
+
+}  // namespace
+
+void SetProcessObjectsRelease(void (*release)() noexcept) noexcept { releaseProcessObjects.store(release); }
+
+[[noreturn]] void EndRunWhenTimelineSpent() noexcept {
+  constexpr int kExitTimelineSpent = 4;
+  std::fflush(stdout);
+  // The Linux build's words (src/platform/sim/main.cpp), compared with the same expected file.
+  std::cerr << "korvi-sim: the timeline is spent while the service still watches: the run ends here (exit "
+            << kExitTimelineSpent << ")\n";
+  ProviderNotebook& notebook = ProviderNotebook::Get();
+  notebook.Stop(kExitTimelineSpent);
+  if (auto release = releaseProcessObjects.load()) release();
+  notebook.WriteSummary(std::cerr);
+  std::cerr.flush();
+  WriteLiveObjects();
+  std::fflush(nullptr);
+  // As the Linux build's _Exit: the service is inside its wait, and nothing of it may run on.
+  TerminateProcess(GetCurrentProcess(), kExitTimelineSpent);
+  ExitProcess(kExitTimelineSpent);  // not reached
+}
+
+namespace {
 
 // Whether the executable imports the function and now calls the hook.
 template <class Function>
@@ -302,6 +405,7 @@ void InstallServiceHooks() noexcept {
   real.coInitializeSecurity = CoInitializeSecurity;
   real.sysAllocString = SysAllocString;
   real.exit = std::exit;
+  real.createMutexW = CreateMutexW;
   if (!realKernel) {
     Patch(exe, "CreateEventW", &HookCreateEventW, real.createEventW);
     Patch(exe, "SetEvent", &HookSetEvent, real.setEvent);
@@ -318,6 +422,8 @@ void InstallServiceHooks() noexcept {
   // later text of a firmware call to another number than on Linux.
   Patch(exe, "SysAllocString", &HookSysAllocString, real.sysAllocString);
   Patch(exe, "exit", &HookExit, real.exit);
+  // On either kernel: the lock is no kernel object of the notebook's timeline.
+  Patch(exe, "CreateMutexW", &HookCreateMutexW, real.createMutexW);
 }
 
 }  // namespace korvi::fake
