@@ -54,8 +54,12 @@ rm -f "$out.raw-stdout" "$out.stdout" "$out.debug" "$out.stderr" "$out.summary" 
 
 # The child reads the scenario itself (the fake providers live in its process), so the path
 # must be one Wine resolves: Z: is the Unix root.
+# The one-instance lock gets a name of this run's own (the bed's hook reads it), so that runs
+# beside each other never meet; a caller that means two runs to meet gives them one name.
+instance_lock=${KORVI_WINE_INSTANCE_LOCK:-"Global\\KorviSar.Bed.$name.$$"}
 env -u KORVI_DEBUG_LOG KORVI_SIM_SCENARIO="$(windows_path "$scenario")" KORVI_SIM_TRACE="$(windows_path "$out.trace")" \
-  KORVI_WINE_LIVE_OBJECTS="$(windows_path "$out.live-objects")" "$wine_run" "$capture" \
+  KORVI_WINE_LIVE_OBJECTS="$(windows_path "$out.live-objects")" KORVI_WINE_INSTANCE_LOCK="$instance_lock" \
+  "$wine_run" "$capture" \
   --debug-file "$(windows_path "$out.debug")" --trace "$(windows_path "$out.capture-trace")" "$binary" \
   >"$out.raw-stdout" 2>"$out.stderr"
 code=$?

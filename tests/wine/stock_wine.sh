@@ -36,7 +36,7 @@ if [ "$mode" = no-modem ]; then
     "$wine_run" "$capture" --debug-file "$(windows_path "$out.debug")" "$binary" >"$out.raw-stdout" 2>"$out.stderr"
 else
   rm -f "$out.live-objects"
-  env -u KORVI_DEBUG_LOG KORVI_SIM_SCENARIO="$(windows_path "$scenario")" \
+  env -u KORVI_DEBUG_LOG KORVI_SIM_SCENARIO="$(windows_path "$scenario")" KORVI_WINE_INSTANCE_LOCK="Global\\KorviSar.StockWmi.$$" \
     KORVI_WINE_LIVE_OBJECTS="$(windows_path "$out.live-objects")" "$wine_run" "$capture" --debug-file "$(windows_path "$out.debug")" \
     "$binary" >"$out.raw-stdout" 2>"$out.stderr"
 fi
