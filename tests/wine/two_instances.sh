@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Two real bed processes side by side, with one name for the one-instance lock. The first runs
-# a scenario through run_scenario.sh, and the bed's gate holds it just after it took the lock;
+# a scenario through run_scenario.sh, and the bed's gate holds it at its first step after it
+# took the lock (the modem's activation), the lock's handle then in the service's own hands;
 # only then does the second start. The second must say that another instance watches, on
 # standard output, and exit 3 without touching the modem or the firmware: its outputs are
 # those the Linux build gives for scenarios/another_instance.json, which it runs without that

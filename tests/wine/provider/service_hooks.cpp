@@ -28,7 +28,8 @@
 // first from the notebook (a scenario's "another_instance"); otherwise it is the real mutex,
 // named KORVI_WINE_INSTANCE_LOCK when that is set, so that runs beside each other under CTest
 // never meet, while runs that are meant to meet give one name. KORVI_WINE_INSTANCE_GATE holds
-// a process that took the lock until a test lets it go (see WaitAtTheGate).
+// a process that took the lock, at the service's first activation after it, until a test lets
+// it go (see WaitAtTheGate).
 //
 // Last, the C runtime's exit is hooked to stop the notebook and print its summary on stderr
 // while the process is still whole, as the Linux build's main does after the service returns;
@@ -250,6 +251,10 @@ std::wstring BedVariable(const wchar_t* name) {
   return std::wstring(value, length);
 }
 
+// Set once this process has taken the real lock; the gate is passed at the service's next
+// step (PassInstanceGate), when the lock's handle is the service's own.
+std::atomic<bool> gateArmed{false};
+
 // KORVI_WINE_INSTANCE_GATE=NAME: the process that took the lock sets the named event
 // NAME.held and waits for NAME.release before the service goes on, so that a test can run a
 // second instance while this one certainly holds the lock (with no sleep standing in for it).
@@ -289,7 +294,7 @@ HANDLE WINAPI HookCreateMutexW(LPSECURITY_ATTRIBUTES attributes, BOOL initialOwn
     const std::wstring bedName = BedVariable(L"KORVI_WINE_INSTANCE_LOCK");
     HANDLE mutex = real.createMutexW(attributes, initialOwner, bedName.empty() ? name : bedName.c_str());
     const DWORD error = GetLastError();
-    if (mutex != nullptr && error != ERROR_ALREADY_EXISTS) WaitAtTheGate();
+    if (mutex != nullptr && error != ERROR_ALREADY_EXISTS) gateArmed.store(true);
     SetLastError(error);
     return mutex;
   } catch (...) {
@@ -343,6 +348,15 @@ std::atomic<void (*)() noexcept> releaseProcessObjects{nullptr};
 }  // namespace
 
 void SetProcessObjectsRelease(void (*release)() noexcept) noexcept { releaseProcessObjects.store(release); }
+
+void PassInstanceGate() noexcept {
+  if (!gateArmed.exchange(false)) return;
+  try {
+    WaitAtTheGate();
+  } catch (...) {
+    // A gate that cannot be named holds nobody: the test that set it waits in vain and fails.
+  }
+}
 
 [[noreturn]] void EndRunWhenTimelineSpent() noexcept {
   constexpr int kExitTimelineSpent = 4;

@@ -6,6 +6,11 @@ namespace korvi::fake {
 // Patches the executable's import table; called once, when this DLL is loaded. Idempotent.
 void InstallServiceHooks() noexcept;
 
+// Holds the service at the bed's instance gate (KORVI_WINE_INSTANCE_GATE) once, if this
+// process took the real one-instance lock; called at its first activation after the lock,
+// when the lock's handle is the service's own.
+void PassInstanceGate() noexcept;
+
 // The service's own release of the objects it keeps for the whole process, handed over by
 // the bed's executable (KorviBedReleaseProcessObjects).
 void SetProcessObjectsRelease(void (*release)() noexcept) noexcept;
