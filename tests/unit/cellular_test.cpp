@@ -8,6 +8,7 @@
 #include <optional>
 #include <thread>
 
+#include "cellular/blocking_wait.h"
 #include "cellular/cellular_state.h"
 #include "cellular/init_sar.h"
 #include "cellular/radio_state.h"
@@ -64,6 +65,73 @@ class ModemFixture : public ::testing::Test {
   std::unique_ptr<sim::SimModemPlatform> modem_;
   std::int64_t baseline_ = 0;
 };
+
+// The SAR manager of the simulated modem, obtained as TxStatusMonitor obtains it.
+std::shared_ptr<cellular::SarManager> SimSarManager() {
+  auto request = cellular::modem->GetCurrentConfigurationAsync();
+  return cellular::Wait(*request)->SarManager();
+}
+
+// The state request is answered with what the modem does when it answers; a request given up
+// is cancelled, and the modem's later answer changes nothing.
+TEST_F(ModemFixture, TheStateRequestAnswersTheModemsStateAndACancelDropsALateAnswer) {
+  sim::ModemSpec spec;
+  spec.isTransmittingMs = 2000;
+  Start(spec);
+  sim::TimelineItem start;
+  start.atMs = 1000;
+  start.transmitting = true;
+  modem_->Schedule({start});
+  const auto manager = SimSarManager();
+
+  auto answered = manager->GetIsTransmittingAsync();
+  EXPECT_TRUE(cellular::Wait(*answered, std::chrono::milliseconds(30000)))
+      << "the modem began to transmit before it answered";
+
+  struct CountingHandler final : cellular::CompletionHandler {
+    void OnCompleted() noexcept override { ++calls; }
+    int calls = 0;
+  };
+  auto late = manager->GetIsTransmittingAsync();
+  auto handler = std::make_shared<CountingHandler>();
+  late->SetCompleted(handler);
+  late->Cancel();
+  EXPECT_EQ(handler->calls, 1) << "a cancelled operation ends at once";
+  scheduler_->ParkFor(5000);  // past the modem's answer
+  EXPECT_EQ(handler->calls, 1) << "the answer after the cancel was not dropped";
+  try {
+    late->GetResults();
+    ADD_FAILURE() << "a cancelled operation gave a result";
+  } catch (const cellular::PlatformError& error) {
+    EXPECT_EQ(error.code(), static_cast<std::int32_t>(0x800704C7));
+  }
+}
+
+// Only the handler that the token registered is removed; an unknown token is no error.
+TEST_F(ModemFixture, RemovingAHandlerByItsTokenLeavesTheOthers) {
+  Start();
+  const auto manager = SimSarManager();
+  struct Counting final : cellular::TransmissionStateChangedHandler {
+    std::int32_t Invoke(const std::shared_ptr<cellular::SarManager>&,
+                        const std::shared_ptr<cellular::TransmissionStateChangedEventArgs>&) noexcept override {
+      ++calls;
+      return 0;
+    }
+    int calls = 0;
+  };
+  auto first = std::make_shared<Counting>();
+  auto second = std::make_shared<Counting>();
+  const std::int64_t firstToken = manager->AddTransmissionStateChanged(first);
+  const std::int64_t secondToken = manager->AddTransmissionStateChanged(second);
+  EXPECT_NE(firstToken, secondToken);
+  manager->StartTransmissionStateMonitoring();
+  manager->RemoveTransmissionStateChanged(firstToken);
+  manager->RemoveTransmissionStateChanged(firstToken + secondToken + 1);
+  EXPECT_TRUE(modem_->DeliverNow(true));
+  EXPECT_EQ(first->calls, 0) << "a removed handler still got a delivery";
+  EXPECT_EQ(second->calls, 1);
+  EXPECT_EQ(first.use_count(), 1) << "the platform still holds the removed handler";
+}
 
 constexpr const char* kRejected = "\n [Korvi] - InitSAR()  set sar config failed";
 
