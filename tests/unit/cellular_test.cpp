@@ -81,12 +81,18 @@ TEST_F(ModemFixture, TheStateRequestAnswersTheModemsStateAndACancelDropsALateAns
   sim::TimelineItem start;
   start.atMs = 1000;
   start.transmitting = true;
-  modem_->Schedule({start});
+  sim::TimelineItem stop;
+  stop.atMs = 3000;
+  stop.transmitting = false;
+  modem_->Schedule({start, stop});
   const auto manager = SimSarManager();
 
-  auto answered = manager->GetIsTransmittingAsync();
-  EXPECT_TRUE(cellular::Wait(*answered, std::chrono::milliseconds(30000)))
+  auto first = manager->GetIsTransmittingAsync();  // answered at 2000 ms
+  EXPECT_TRUE(cellular::Wait(*first, std::chrono::milliseconds(30000)))
       << "the modem began to transmit before it answered";
+  auto second = manager->GetIsTransmittingAsync();  // answered at 4000 ms
+  EXPECT_FALSE(cellular::Wait(*second, std::chrono::milliseconds(30000)))
+      << "the modem had stopped (its end not yet reported, within the hysteresis) when it answered";
 
   struct CountingHandler final : cellular::CompletionHandler {
     void OnCompleted() noexcept override { ++calls; }
