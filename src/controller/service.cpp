@@ -88,9 +88,8 @@ int RunEntry(const ServiceOperations& operations) {
            "\nKorvi::TxStatusMonitor did not start monitoring: exiting");
     return kExitNotProtecting;
   }
-  operations.readStateAtStart();
-
   try {
+    operations.readStateAtStart();
     for (;;) {
       if (operations.getRadioState() == 0) {
         Report(L"[MS_SAR]  Korvi::GetRadioState()  Off", "\nKorvi::GetRadioState()  Off");

@@ -51,6 +51,8 @@ void CheckScenario(const Scenario& scenario) {
           "speed within 0.001 to 1000000");
   if (scenario.modem) {
     Require(!scenario.modem->commandMs || IsMs(*scenario.modem->commandMs), "modem.command_ms within range");
+    Require(!scenario.modem->isTransmittingMs || IsMs(*scenario.modem->isTransmittingMs),
+            "modem.is_transmitting_ms within range");
     Require(IsWellFormedUtf16(scenario.modem->simIccId), "modem.sim_icc_id is well-formed UTF-16");
   }
   Require(IsMs(scenario.firmware.execMs), "firmware.exec_ms within range");

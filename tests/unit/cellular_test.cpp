@@ -8,6 +8,7 @@
 #include <optional>
 #include <thread>
 
+#include "cellular/blocking_wait.h"
 #include "cellular/cellular_state.h"
 #include "cellular/init_sar.h"
 #include "cellular/radio_state.h"
@@ -64,6 +65,79 @@ class ModemFixture : public ::testing::Test {
   std::unique_ptr<sim::SimModemPlatform> modem_;
   std::int64_t baseline_ = 0;
 };
+
+// The SAR manager of the simulated modem, obtained as TxStatusMonitor obtains it.
+std::shared_ptr<cellular::SarManager> SimSarManager() {
+  auto request = cellular::modem->GetCurrentConfigurationAsync();
+  return cellular::Wait(*request)->SarManager();
+}
+
+// The state request is answered with what the modem does when it answers; a request given up
+// is cancelled, and the modem's later answer changes nothing.
+TEST_F(ModemFixture, TheStateRequestAnswersTheModemsStateAndACancelDropsALateAnswer) {
+  sim::ModemSpec spec;
+  spec.isTransmittingMs = 2000;
+  Start(spec);
+  sim::TimelineItem start;
+  start.atMs = 1000;
+  start.transmitting = true;
+  sim::TimelineItem stop;
+  stop.atMs = 3000;
+  stop.transmitting = false;
+  modem_->Schedule({start, stop});
+  const auto manager = SimSarManager();
+
+  auto first = manager->GetIsTransmittingAsync();  // answered at 2000 ms
+  EXPECT_TRUE(cellular::Wait(*first, std::chrono::milliseconds(30000)))
+      << "the modem began to transmit before it answered";
+  auto second = manager->GetIsTransmittingAsync();  // answered at 4000 ms
+  EXPECT_FALSE(cellular::Wait(*second, std::chrono::milliseconds(30000)))
+      << "the modem had stopped (its end not yet reported, within the hysteresis) when it answered";
+
+  struct CountingHandler final : cellular::CompletionHandler {
+    void OnCompleted() noexcept override { ++calls; }
+    int calls = 0;
+  };
+  auto late = manager->GetIsTransmittingAsync();
+  auto handler = std::make_shared<CountingHandler>();
+  late->SetCompleted(handler);
+  late->Cancel();
+  EXPECT_EQ(handler->calls, 1) << "a cancelled operation ends at once";
+  scheduler_->ParkFor(5000);  // past the modem's answer
+  EXPECT_EQ(handler->calls, 1) << "the answer after the cancel was not dropped";
+  try {
+    late->GetResults();
+    ADD_FAILURE() << "a cancelled operation gave a result";
+  } catch (const cellular::PlatformError& error) {
+    EXPECT_EQ(error.code(), static_cast<std::int32_t>(0x800704C7));
+  }
+}
+
+// Only the handler that the token registered is removed; an unknown token is no error.
+TEST_F(ModemFixture, RemovingAHandlerByItsTokenLeavesTheOthers) {
+  Start();
+  const auto manager = SimSarManager();
+  struct Counting final : cellular::TransmissionStateChangedHandler {
+    std::int32_t Invoke(const std::shared_ptr<cellular::SarManager>&,
+                        const std::shared_ptr<cellular::TransmissionStateChangedEventArgs>&) noexcept override {
+      ++calls;
+      return 0;
+    }
+    int calls = 0;
+  };
+  auto first = std::make_shared<Counting>();
+  auto second = std::make_shared<Counting>();
+  const std::int64_t firstToken = manager->AddTransmissionStateChanged(first);
+  const std::int64_t secondToken = manager->AddTransmissionStateChanged(second);
+  EXPECT_NE(firstToken, secondToken);
+  manager->StartTransmissionStateMonitoring();
+  manager->RemoveTransmissionStateChanged(firstToken);
+  manager->RemoveTransmissionStateChanged(firstToken + secondToken + 1);
+  EXPECT_TRUE(modem_->DeliverNow(true));
+  EXPECT_EQ(first->calls, 0) << "a removed handler still got a delivery";
+  EXPECT_EQ(second->calls, 1);
+  EXPECT_EQ(first.use_count(), 1) << "the platform still holds the removed handler";
+}
 
 constexpr const char* kRejected = "\n [Korvi] - InitSAR()  set sar config failed";
 
@@ -138,6 +212,21 @@ TEST_F(InitSarTest, ShortReplyIsNotReadPastItsEnd) {
   ASSERT_EQ(debug.size(), 2u);
   EXPECT_NE(debug[0].find("5 bytes"), std::string::npos);
   EXPECT_EQ(debug[1].rfind("\nSAR Mode: 1\nSAR BackOff Status: 7\n", 0), 0u);
+}
+
+TEST_F(InitSarTest, TheReportFollowsEveryPairOfTheWholeReply) {
+  sim::ModemSpec spec;
+  // two elements: pairs (32, 8) and (40, 8), entries (0, 3) and (1, 4), past the first 32 bytes
+  spec.sarReply = {1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 32, 0, 0, 0, 8, 0, 0, 0,
+                   40, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 1, 0, 0, 0, 4, 0, 0, 0};
+  Start(spec);
+  EXPECT_EQ(cellular::InitSAR(), 0u);
+  const auto debug = os_.Debug();
+  ASSERT_EQ(debug.size(), 1u);
+  EXPECT_EQ(debug[0],
+            "\nSAR Mode: 1\nSAR BackOff Status: 1\nSAR Wifi Integration: 0\nElement Count: 2"
+            "\nSAR Config Status Offset: 32\nSAR Config Status Size: 8\nSAR Antenna index: 0\nSAR Backoff index: 3"
+            "\nSAR Config Status Offset: 40\nSAR Config Status Size: 8\nSAR Antenna index: 1\nSAR Backoff index: 4");
 }
 
 TEST_F(InitSarTest, AModemThatNeverAnswersTimesOutAsAPlatformError) {

@@ -193,6 +193,8 @@ TEST(ControllerTest, TheEventIsClosedOnlyAfterTheHandlerLetGoOfIt) {
          s.deliveriesBeforeEachCheck = {{true}};
          ops.setWlanReduce = [] { throw std::bad_alloc(); };
        }},
+      {"out of memory reading the state at start",
+       [](Script&, ServiceOperations& ops) { ops.readStateAtStart = [] { throw std::bad_alloc(); }; }},
       {"apartment not joined",
        [](Script&, ServiceOperations& ops) {
          ops.txStatusMonitor = [](os::EventHandle) -> std::int32_t {
@@ -213,6 +215,10 @@ TEST(ControllerTest, TheEventIsClosedOnlyAfterTheHandlerLetGoOfIt) {
     ASSERT_TRUE(atClose.has_value()) << ending.name;
     ASSERT_FALSE(atClose->calls.empty()) << ending.name;
     EXPECT_EQ(atClose->calls.back(), "Detach") << ending.name;
+    if (std::string(ending.name).rfind("out of memory", 0) == 0) {
+      EXPECT_EQ(std::count(atClose->calls.begin(), atClose->calls.end(), "Stop"), 1)
+          << ending.name << ": monitoring is stopped on the way out";
+    }
     EXPECT_EQ(script.os.Closed(), 1) << ending.name;
   }
 
