@@ -27,14 +27,16 @@ void WriteConsoleMessage(const char* format, ...) {
 
 void WriteDebugMessage(const wchar_t* format, ...) {
   // vswprintf cannot tell the length it needs, only that the buffer was too small, so the
-  // buffer doubles until the whole message fits.
+  // buffer doubles until the whole message fits. "Too small" is a negative answer in the C
+  // standard, but mingw-w64's answers the length it needed, as vsnprintf does, having written
+  // only what fitted: so a length that did not fit below the buffer's end is too small as well.
   std::wstring text(256, L'\0');
   for (;;) {
     std::va_list args;
     va_start(args, format);
     const int length = std::vswprintf(text.data(), text.size(), format, args);
     va_end(args);
-    if (length >= 0) {
+    if (length >= 0 && static_cast<std::size_t>(length) < text.size()) {
       text.resize(static_cast<std::size_t>(length));
       break;
     }
