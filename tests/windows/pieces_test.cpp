@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cellular/platform_error.h"
+#include "controller/messages.h"
 #include "import_patch.h"
 #include "platform_frees.h"
 #include "os/text_encoding.h"
@@ -24,6 +25,7 @@
 #include "platform/windows/wmi_objects.h"
 #include "platform/windows/wmi_platform.h"
 #include "recording_objects.h"
+#include "support/recording_os.h"
 
 namespace korvi::windows::test {
 namespace {
@@ -158,6 +160,24 @@ TEST(Owner, EachTextAndValueGoesBackToThePlatform) {
     const UniqueVariant owned(value);
   }
   EXPECT_TRUE(watch.GivenBack(inVariant)) << "VARIANT";
+}
+
+// The debug messages are formatted with this C runtime's vswprintf, whose answer for a buffer
+// that is too small is not the C standard's: a message longer than the first buffer must still
+// arrive whole (the reply's report is one such).
+TEST(DebugMessage, OneLongerThanTheFirstBufferArrivesWhole) {
+  korvi::testing::RecordingOs recording;
+  os::UsePlatform(recording);
+  const std::wstring texts[] = {std::wstring(255, L'a'), std::wstring(256, L'b'), std::wstring(300, L'c'),
+                                std::wstring(5000, L'd')};
+  for (const std::wstring& text : texts) WriteDebugMessage(L"[MS_SAR] %ls.", text.c_str());
+  const std::vector<std::wstring> messages = recording.DebugMessages();
+  ASSERT_EQ(messages.size(), std::size(texts));
+  for (std::size_t i = 0; i < messages.size(); ++i) {
+    EXPECT_EQ(messages[i], L"[MS_SAR] " + texts[i] + L".") << "a message of " << texts[i].size() + 10 << " characters";
+  }
+  static Win32Os platform;  // the recording one goes with this test
+  os::UsePlatform(platform);
 }
 
 TEST(ErrorText, TrailingBreaksAndBlanksGoTheRestStays) {
