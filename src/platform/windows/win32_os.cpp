@@ -50,8 +50,9 @@ void Win32Os::WriteConsole(std::string_view text) noexcept {
 
 os::InstanceLock Win32Os::AcquireInstanceLock() noexcept {
   if (instanceLock_) return os::InstanceLock::kAcquired;
-  UniqueHandle mutex(::CreateMutexW(nullptr, /*bInitialOwner=*/FALSE, instanceLockName_));
-  const DWORD error = ::GetLastError();
+  HANDLE made = ::CreateMutexW(nullptr, /*bInitialOwner=*/FALSE, instanceLockName_);
+  const DWORD error = ::GetLastError();  // read before anything else can set it
+  UniqueHandle mutex(made);
   if (mutex) {
     // Opened, not made: another process made it and still holds a handle to it.
     if (error == ERROR_ALREADY_EXISTS) return os::InstanceLock::kHeldElsewhere;
