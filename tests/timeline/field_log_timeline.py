@@ -22,6 +22,18 @@ RADIO_OFF_LIFE = """\
 {"t_sim_us":1050000,"event":"exit","code":0}
 """
 
+# The last life: one notification and its request, then radio off.
+LAST_LIFE = """\
+{"t_sim_us":0,"event":"run","source":"capture","version":1}
+{"t_sim_us":20000,"event":"notify"}
+{"t_sim_us":21000,"event":"firmware_start","wlan_state":2}
+{"t_sim_us":22000,"event":"firmware_end","wlan_state":2,"result":"0x00000000"}
+{"t_sim_us":40000,"event":"radio_off"}
+{"t_sim_us":40000,"event":"firmware_start","wlan_state":1}
+{"t_sim_us":41000,"event":"firmware_end","wlan_state":1,"result":"0x00000000"}
+{"t_sim_us":1050000,"event":"exit","code":0}
+"""
+
 
 def life_lines(life, trace):
     lines = [json.dumps({"log": "start", "life": life, "wall": "2026-12-09T18:00:0%d.000Z" % life, "program": "k.exe"})]
@@ -37,7 +49,7 @@ def main(tool, work):
     os.makedirs(work, exist_ok=True)
     log = os.path.join(work, "korvi-supervisor.log")
     lines = [json.dumps({"log": "note", "event": "started", "text": "supervisor 1 watching k.exe"})]
-    lines += life_lines(1, RADIO_OFF_LIFE) + life_lines(2, capture_timeline.CAPTURE) + life_lines(3, RADIO_OFF_LIFE)
+    lines += life_lines(1, RADIO_OFF_LIFE) + life_lines(2, capture_timeline.CAPTURE) + life_lines(3, LAST_LIFE)
     with open(log, "w", encoding="utf-8") as out:
         out.write("\n".join(lines) + "\n")
     failures = []
@@ -52,8 +64,8 @@ def main(tool, work):
     root, error = capture_timeline.render(tool, log, os.path.join(work, "last.svg"))
     if error:
         return failures + [error]
-    if root.get("data-firmware-calls") != "1" or root.get("data-notifications") != "0":
-        failures.append("without --life the last life (one call, no notification) is not the one drawn")
+    if root.get("data-firmware-calls") != "2" or root.get("data-notifications") != "1":
+        failures.append("without --life the last life (two calls, one notification) is not the one drawn")
 
     run = subprocess.run([tool, log, "--life", "4"], capture_output=True, text=True, timeout=60)
     wanted = f"korvi-timeline: {log}: the field log holds no trace records of life 4 (it has lives 1 to 3)\n"
