@@ -7,6 +7,7 @@
 #include "cellular/blocking_wait.h"
 #include "cellular/cellular_state.h"
 #include "cellular/sar_config_message.h"
+#include "cellular/sar_reply_report.h"
 #include "controller/messages.h"
 
 namespace korvi::cellular {
@@ -63,8 +64,7 @@ std::uint32_t InitSAR() {
                             static_cast<unsigned>(objects.responseBytes.size()),
                             static_cast<unsigned>(kSarConfigReplySize));
         }
-        const SARConfigReply reply = ParseSARConfigReply(objects.responseBytes);
-        const std::string report = RenderSARConfigReply(reply);  // ASCII only
+        const std::string report = RenderSARConfigReply(objects.responseBytes);  // ASCII only
         WriteDebugMessage(L"%ls", std::wstring(report.begin(), report.end()).c_str());
       }
     }

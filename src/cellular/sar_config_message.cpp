@@ -39,17 +39,4 @@ SARConfigReply ParseSARConfigReply(std::span<const std::uint8_t> responseData) {
       WordAt(copy, 6), WordAt(copy, 7)};
 }
 
-std::string RenderSARConfigReply(const SARConfigReply& reply) {
-  std::string text;
-  text += "\nSAR Mode: " + std::to_string(reply.sarMode);
-  text += "\nSAR BackOff Status: " + std::to_string(reply.backOffStatus);
-  text += "\nSAR Wifi Integration: " + std::to_string(reply.wifiIntegration);
-  text += "\nElement Count: " + std::to_string(reply.elementCount);
-  text += "\nSAR Config Status Offset: " + std::to_string(reply.configStatusOffset);
-  text += "\nSAR Config Status Size: " + std::to_string(reply.configStatusSize);
-  text += "\nSAR Antenna index: " + std::to_string(reply.antennaIndex);
-  text += "\nSAR Backoff index: " + std::to_string(reply.backOffIndex);
-  return text;
-}
-
 }  // namespace korvi::cellular

@@ -5,7 +5,6 @@
 #include <array>
 #include <cstdint>
 #include <span>
-#include <string>
 
 #include "cellular/modem_platform.h"
 
@@ -38,8 +37,5 @@ struct SARConfigReply {
 // Reads the eight words at their fixed positions from the first 32 bytes; bytes past the 32nd
 // are ignored. A shorter reply is never read past its end: the words it lacks read as 0.
 SARConfigReply ParseSARConfigReply(std::span<const std::uint8_t> responseData);
-
-// The reply report: each label followed by its field in decimal, starting with a line break.
-std::string RenderSARConfigReply(const SARConfigReply& reply);
 
 }  // namespace korvi::cellular

@@ -81,12 +81,18 @@ TEST_F(ModemFixture, TheStateRequestAnswersTheModemsStateAndACancelDropsALateAns
   sim::TimelineItem start;
   start.atMs = 1000;
   start.transmitting = true;
-  modem_->Schedule({start});
+  sim::TimelineItem stop;
+  stop.atMs = 3000;
+  stop.transmitting = false;
+  modem_->Schedule({start, stop});
   const auto manager = SimSarManager();
 
-  auto answered = manager->GetIsTransmittingAsync();
-  EXPECT_TRUE(cellular::Wait(*answered, std::chrono::milliseconds(30000)))
+  auto first = manager->GetIsTransmittingAsync();  // answered at 2000 ms
+  EXPECT_TRUE(cellular::Wait(*first, std::chrono::milliseconds(30000)))
       << "the modem began to transmit before it answered";
+  auto second = manager->GetIsTransmittingAsync();  // answered at 4000 ms
+  EXPECT_FALSE(cellular::Wait(*second, std::chrono::milliseconds(30000)))
+      << "the modem had stopped (its end not yet reported, within the hysteresis) when it answered";
 
   struct CountingHandler final : cellular::CompletionHandler {
     void OnCompleted() noexcept override { ++calls; }
@@ -206,6 +212,21 @@ TEST_F(InitSarTest, ShortReplyIsNotReadPastItsEnd) {
   ASSERT_EQ(debug.size(), 2u);
   EXPECT_NE(debug[0].find("5 bytes"), std::string::npos);
   EXPECT_EQ(debug[1].rfind("\nSAR Mode: 1\nSAR BackOff Status: 7\n", 0), 0u);
+}
+
+TEST_F(InitSarTest, TheReportFollowsEveryPairOfTheWholeReply) {
+  sim::ModemSpec spec;
+  // two elements: pairs (32, 8) and (40, 8), entries (0, 3) and (1, 4), past the first 32 bytes
+  spec.sarReply = {1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 32, 0, 0, 0, 8, 0, 0, 0,
+                   40, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 1, 0, 0, 0, 4, 0, 0, 0};
+  Start(spec);
+  EXPECT_EQ(cellular::InitSAR(), 0u);
+  const auto debug = os_.Debug();
+  ASSERT_EQ(debug.size(), 1u);
+  EXPECT_EQ(debug[0],
+            "\nSAR Mode: 1\nSAR BackOff Status: 1\nSAR Wifi Integration: 0\nElement Count: 2"
+            "\nSAR Config Status Offset: 32\nSAR Config Status Size: 8\nSAR Antenna index: 0\nSAR Backoff index: 3"
+            "\nSAR Config Status Offset: 40\nSAR Config Status Size: 8\nSAR Antenna index: 1\nSAR Backoff index: 4");
 }
 
 TEST_F(InitSarTest, AModemThatNeverAnswersTimesOutAsAPlatformError) {
