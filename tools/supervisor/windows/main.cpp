@@ -24,6 +24,7 @@
 #include "command_line.h"
 #include "life_recorder.h"
 #include "log_records.h"
+#include "platform/windows/support/owners.h"
 #include "restart_policy.h"
 #include "rotating_log.h"
 
@@ -159,16 +160,16 @@ LRESULT CALLBACK OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     if (wParam && session.queue != nullptr && !session.ending) {
       session.ending = true;
       // Flushed before this returns: after it, the session may end the process at any moment.
-      const HANDLE flushed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+      const windows::UniqueHandle flushed(CreateEventW(nullptr, TRUE, FALSE, nullptr));
       try {
         session.queue->Put(LineInput{NoteRecord(WallMs(), "session-ends",
                                                 "the logon session is ending: the supervisor and the service end with it")});
-        if (flushed != nullptr) session.queue->Put(FlushInput{flushed});
+        if (flushed) {
+          session.queue->Put(FlushInput{flushed.get()});
+          WaitForSingleObject(flushed.get(), kFlushWaitMs);
+        }
       } catch (const std::bad_alloc&) {
-      }
-      if (flushed != nullptr) {
-        WaitForSingleObject(flushed, kFlushWaitMs);
-        CloseHandle(flushed);
+        // Nothing more can be said; what was queued before is written all the same.
       }
     }
     return 0;
@@ -176,17 +177,52 @@ LRESULT CALLBACK OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPar
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
+struct WindowTraits {
+  using Value = HWND;
+  static Value Empty() noexcept { return nullptr; }
+  static bool Holds(const Value& value) noexcept { return value != nullptr; }
+  static void Free(Value& value) noexcept { ::DestroyWindow(value); }
+};
+using UniqueWindow = os::Owner<WindowTraits>;
+
 // A top-level window that is never shown: message-only windows get no session messages.
-HWND HiddenWindow(HINSTANCE instance) {
+// Empty when the system gives none (Wine without a display).
+UniqueWindow HiddenWindow(HINSTANCE instance) {
   WNDCLASSEXW type{};
   type.cbSize = sizeof type;
   type.lpfnWndProc = OnMessage;
   type.hInstance = instance;
   type.lpszClassName = L"korvi-supervisor";
-  if (RegisterClassExW(&type) == 0) return nullptr;
-  return CreateWindowExW(0, type.lpszClassName, L"korvi-supervisor", WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr,
-                         instance, nullptr);
+  if (RegisterClassExW(&type) == 0) return UniqueWindow();
+  return UniqueWindow(CreateWindowExW(0, type.lpszClassName, L"korvi-supervisor", WS_OVERLAPPED, 0, 0, 0, 0, nullptr,
+                                      nullptr, instance, nullptr));
 }
+
+// The log's writer thread, told that nothing more comes and joined on every path, so that
+// what was queued is on disk before the process ends.
+class Writer {
+ public:
+  Writer(Queue& queue, RotatingLog& log) : queue_(queue), thread_(WriteLog, std::ref(queue), std::ref(log)) {}
+  Writer(const Writer&) = delete;
+  Writer& operator=(const Writer&) = delete;
+  ~Writer() {
+    queue_.Close();
+    thread_.join();
+  }
+
+ private:
+  Queue& queue_;
+  std::thread thread_;
+};
+
+// The hidden window's way to the queue, withdrawn before the queue goes.
+class SessionRegistration {
+ public:
+  explicit SessionRegistration(Queue& queue) noexcept { session.queue = &queue; }
+  SessionRegistration(const SessionRegistration&) = delete;
+  SessionRegistration& operator=(const SessionRegistration&) = delete;
+  ~SessionRegistration() { session.queue = nullptr; }
+};
 
 void PumpMessages() noexcept {
   MSG message;
@@ -227,11 +263,10 @@ void SayToParent(const std::string& text) noexcept {
     return;
   }
   if (!AttachConsole(ATTACH_PARENT_PROCESS)) return;
-  const HANDLE console = CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                     OPEN_EXISTING, 0, nullptr);
-  if (console != INVALID_HANDLE_VALUE) {
-    WriteFile(console, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-    CloseHandle(console);
+  {
+    const windows::UniqueHandle console(CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                    nullptr, OPEN_EXISTING, 0, nullptr));
+    if (console) WriteFile(console.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
   }
   FreeConsole();
 }
@@ -245,8 +280,8 @@ std::wstring DefaultLogFolder() {
   return capture::BesideUs(L"");
 }
 
-// One life: started, drained, waited for. Answers the exit code (none: it never started)
-// and how long it ran; false in `whole` when the session ended it.
+// One life: started, drained, waited for: its exit code (none: it never started), how long it
+// ran, and whether the session's end cut it short.
 struct LifeResult {
   std::optional<std::uint32_t> exitCode;
   milliseconds lasted{0};
@@ -304,8 +339,8 @@ int Run(HINSTANCE instance) {
 
   // One supervisor per logon session: two would start two services, and the second's would
   // only end with exit 3 every 30 s.
-  const HANDLE mutex = CreateMutexW(nullptr, FALSE, L"Local\\korvi-supervisor");
-  if (mutex != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
+  const windows::UniqueHandle mutex(CreateMutexW(nullptr, FALSE, L"Local\\korvi-supervisor"));
+  if (mutex && GetLastError() == ERROR_ALREADY_EXISTS) {
     log.Write(NoteRecord(WallMs(), "another-supervisor",
                          "another supervisor already runs in this logon session: this one ends"));
     log.Flush();
@@ -325,14 +360,14 @@ int Run(HINSTANCE instance) {
   }
 
   Queue queue(kQueueBytes);
-  std::thread writer(WriteLog, std::ref(queue), std::ref(log));
-  session.queue = &queue;
-  const HWND window = HiddenWindow(instance);
+  const Writer writer(queue, log);
+  const SessionRegistration registration(queue);
+  const UniqueWindow window = HiddenWindow(instance);
   std::string started = "supervisor ";
   started += std::to_string(GetCurrentProcessId());
   started += " watching ";
   started += program;
-  if (window == nullptr) started += " (no window: the session's end will not be heard)";
+  if (!window) started += " (no window: the session's end will not be heard)";
   queue.Put(LineInput{NoteRecord(WallMs(), "started", started)});
 
   RestartPolicy policy;
@@ -352,11 +387,6 @@ int Run(HINSTANCE instance) {
     if (!WaitPumping(nullptr, static_cast<ULONGLONG>(decision.delay.count()))) break;
   }
   queue.Put(LineInput{NoteRecord(WallMs(), "ends", session.ending ? "the logon session ends" : "the lives asked for are over")});
-  queue.Close();
-  writer.join();
-  session.queue = nullptr;
-  if (window != nullptr) DestroyWindow(window);
-  if (mutex != nullptr) CloseHandle(mutex);
   return 0;
 }
 
