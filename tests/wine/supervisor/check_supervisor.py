@@ -171,6 +171,23 @@ def case_bad_option(c):
            f"the log: {notes}")
 
 
+def case_default_program(c):
+    # No program named: korvi-sar.exe beside the supervisor (here the probe under that name,
+    # which given no arguments says how to use it and ends with 2).
+    folder = c.folder("default_program")
+    shutil.copy(c.supervisor, folder / "korvi-supervisor.exe")
+    shutil.copy(c.program, folder / "korvi-sar.exe")
+    log = folder / "log"
+    done = subprocess.run([c.wine_run, str(folder / "korvi-supervisor.exe"), "--log-dir", windows_path(log),
+                           "--lives", "1"], capture_output=True, timeout=300)
+    expect(done.returncode == 0, f"the supervisor ended with {done.returncode}")
+    records = read_log(log)
+    check_lives(records, 1, 2, "bad-input", [1000])
+    expect(lives_of(records)[0][0]["program"].endswith("\\default_program\\korvi-sar.exe"),
+           f"the program started: {lives_of(records)[0][0]['program']}")
+    expect(any(line.startswith("supervisor-probe: usage:") for line in console_of(records, 1)), "its console")
+
+
 def case_bed_radio_off(c):
     log = c.folder("bed_radio_off")
     code, _ = c.run(log, "--lives", "3", env=c.scenario_env("radio_off_at_start"))
