@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 
 #include "bounded_queue.h"
 
@@ -49,6 +50,32 @@ TEST(BoundedQueueTest, OneChunkLargerThanTheBoundIsDropped) {
   queue.Close();
   const auto batch = queue.Take();
   EXPECT_EQ(batch.droppedAfter.bytes, 5u);
+}
+
+// The reader and the writer on two threads, as in the supervisor: whatever the interleaving,
+// every chunk is either taken or counted as dropped, once, in order.
+TEST(BoundedQueueTest, TwoThreadsLoseNothingUncounted) {
+  constexpr int kChunks = 20000;
+  BoundedQueue<int> queue(64);
+  std::thread reader([&queue] {
+    for (int i = 0; i < kChunks; ++i) queue.Offer(i, 8);
+    queue.Close();
+  });
+  std::size_t taken = 0, dropped = 0;
+  int last = -1;
+  for (bool closed = false; !closed;) {
+    auto batch = queue.Take();
+    for (const auto& entry : batch.entries) {
+      dropped += entry.droppedBefore.items;
+      EXPECT_GT(entry.item, last);
+      last = entry.item;
+      ++taken;
+    }
+    dropped += batch.droppedAfter.items;
+    closed = batch.closed;
+  }
+  reader.join();
+  EXPECT_EQ(taken + dropped, static_cast<std::size_t>(kChunks));
 }
 
 }  // namespace
