@@ -1,23 +1,24 @@
 # The release of the Windows build: `cpack` in the mingw build tree makes
-#   korvi-sar-<version>-win64.zip        korvi-sar.exe and korvi-capture.exe (stripped),
+#   korvi-sar-<version>-win64.zip        korvi-sar.exe, korvi-supervisor.exe and korvi-capture.exe (stripped),
 #                                        deploy/korvi-sar.task.xml, README.md, LICENSE and
 #                                        the docs README links to (docs/*.md and the
 #                                        pictures they show), at the same relative paths
-#   korvi-sar-<version>-win64-debug.zip  korvi-sar.exe.debug and korvi-capture.exe.debug, the
+#   korvi-sar-<version>-win64-debug.zip  the three exes' .debug files, the
 #                                        debug information each stripped exe names in its
 #                                        .gnu_debuglink
 # The notebook gets only the first; the second stays with us, for reading crash dumps.
 
 # The service's own code carries debug information (GCC's -g changes no generated code), so
 # that the separate file has something to hold; the shipped exe loses it when stripped.
-foreach(target korvi_logic korvi_windows korvi_sar_objects korvi_capture_parsing korvi-capture)
+foreach(target korvi_logic korvi_windows korvi_sar_objects korvi_capture_parsing korvi_child_process korvi-capture
+               korvi_supervisor_policy korvi-supervisor)
   target_compile_options(${target} PRIVATE -g)
 endforeach()
 
 set(release_dir ${PROJECT_BINARY_DIR}/release)
 file(MAKE_DIRECTORY ${release_dir})
 set(release_outputs)
-foreach(program korvi-sar korvi-capture)
+foreach(program korvi-sar korvi-supervisor korvi-capture)
   add_custom_command(
     OUTPUT ${release_dir}/${program}.exe ${release_dir}/${program}.exe.debug
     COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:${program}> ${release_dir}/${program}.exe.debug

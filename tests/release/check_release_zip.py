@@ -5,7 +5,7 @@
 
 PACKAGE_DIR holds exactly korvi-sar-VERSION-win64.zip (what ships) and
 korvi-sar-VERSION-win64-debug.zip (the debug information). The first holds the two stripped
-exes (the service and the field-capture tool), the task definition, the README, the licence,
+exes (the service, the supervisor that the task starts and the field-capture tool), the task definition, the README, the licence,
 and docs/: the deployment and field-capture guides and the other pages and pictures the
 README's links lead to; nothing else. Every relative link of every page it holds leads to a
 file it holds, so that the docs read inside the unpacked zip as in the repository. Each exe
@@ -24,7 +24,10 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import check_pe_resources  # noqa: E402
 import pe_file  # noqa: E402
 
-PROGRAMS = ["korvi-capture.exe", "korvi-sar.exe"]
+PROGRAMS = ["korvi-capture.exe", "korvi-sar.exe", "korvi-supervisor.exe"]
+# The supervisor that the task starts must open no console window; the other two are console
+# programs (the service's console is what the supervisor reads).
+SUBSYSTEMS = {"korvi-capture.exe": 3, "korvi-sar.exe": 3, "korvi-supervisor.exe": 2}
 # What must ship whatever the links say; the rest of docs/ ships as the pages link it.
 REQUIRED = sorted(["LICENSE", "README.md", "deploy/korvi-sar.task.xml", "docs/deploying.md", "docs/field-capture.md"]
                   + PROGRAMS)
@@ -86,6 +89,8 @@ def program_faults(program, exe, debug_data):
     if debug_sections or exe.symbol_count:
         faults.append(f"{program} is not stripped: sections {debug_sections}, {exe.symbol_count} symbols")
     faults += [f"{program}: {f}" for f in check_pe_resources.faults(exe)]
+    if exe.subsystem != SUBSYSTEMS[program]:
+        faults.append(f"{program}: subsystem {exe.subsystem}, expected {SUBSYSTEMS[program]} (2 GUI, 3 console)")
 
     link = exe.section_data(".gnu_debuglink")
     if link is None:

@@ -28,6 +28,8 @@ class PeFile:
         magic = struct.unpack_from("<H", data, optional)[0]
         if magic != 0x20B:
             raise PeError(f"{name}: not a 64-bit PE file")
+        # 2: a GUI program (no console window of its own), 3: a console program.
+        self.subsystem = struct.unpack_from("<H", data, optional + 68)[0]
         directories = optional + 112
         self.resource_rva, self.resource_size = struct.unpack_from("<II", data, directories + 2 * 8)
         self.sections = []

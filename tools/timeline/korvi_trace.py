@@ -248,8 +248,7 @@ def _check(record, where, source=SIMULATED):
     return event
 
 
-def read_records(path):
-    """The checked records of the trace at path, each with its line number."""
+def _read_lines(path):
     try:
         with open(path, "rb") as stream:
             data = stream.read()
@@ -258,31 +257,72 @@ def read_records(path):
     lines = data.split(b"\n")
     if lines and lines[-1] == b"":
         lines.pop()  # the line break that ends the last record
+    return lines
+
+
+def _parse(raw, where):
+    try:
+        text = raw.decode("utf-8")
+    except UnicodeDecodeError:
+        raise TraceError(f"{where}: not valid UTF-8") from None
+    if not text.strip():
+        raise TraceError(f"{where}: empty line")
+    try:
+        return json.loads(text)
+    except (json.JSONDecodeError, RecursionError) as error:
+        message = getattr(error, "msg", "too deeply nested")
+        raise TraceError(f"{where}: not valid JSON: {message}") from None
+
+
+def _log_trace(path, lines, life):
+    """The trace records of one life of korvi-supervisor's field log (the last life that has
+    any, when life is None), each with the line of the log it stands on."""
+    lives = {}
+    for number, raw in enumerate(lines, start=1):
+        where = f"{path}:{number}"
+        record = _parse(raw, where)
+        if not isinstance(record, dict) or not isinstance(record.get("log"), str):
+            raise TraceError(f"{where}: not a record of the field log (no \"log\" kind)")
+        if record["log"] != "trace":
+            continue
+        if not _is_int(record.get("life")) or not isinstance(record.get("record"), dict):
+            raise TraceError(f"{where}: a trace record of the field log needs \"life\" and \"record\"")
+        lives.setdefault(record["life"], []).append((number, record["record"]))
+    if not lives:
+        raise TraceError(f"{path}: the field log holds no trace records")
+    if life is None:
+        life = max(lives)
+    if life not in lives:
+        raise TraceError(f"{path}: the field log holds no trace records of life {life} "
+                         f"(it has lives {min(lives)} to {max(lives)})")
+    return lives[life]
+
+
+def read_records(path, life=None):
+    """The checked records of the trace at path, each with its line number. A field log of
+    korvi-supervisor gives the capture records of one of its lives (life; default the last)."""
+    lines = _read_lines(path)
     if not lines:
         raise TraceError(f"{path}: empty trace (no records)")
+    first = _parse(lines[0], f"{path}:1")
+    if isinstance(first, dict) and "log" in first:
+        entries = _log_trace(path, lines, life)
+    else:
+        if life is not None:
+            raise TraceError(f"{path}: --life is for a field log of korvi-supervisor; this is a trace")
+        entries = [(number, _parse(raw, f"{path}:{number}")) for number, raw in enumerate(lines, start=1)]
     records = []
     last_sim = -1
     exited_at = None
     source = SIMULATED
-    for number, raw in enumerate(lines, start=1):
+    for index, (number, record) in enumerate(entries):
         where = f"{path}:{number}"
-        try:
-            text = raw.decode("utf-8")
-        except UnicodeDecodeError:
-            raise TraceError(f"{where}: not valid UTF-8") from None
-        if not text.strip():
-            raise TraceError(f"{where}: empty line")
-        try:
-            record = json.loads(text)
-        except (json.JSONDecodeError, RecursionError) as error:
-            message = getattr(error, "msg", "too deeply nested")
-            raise TraceError(f"{where}: not valid JSON: {message}") from None
-        if number == 1:
+        if index == 0:
             source = _source_of(record)
         event = _check(record, where, source)
-        if number == 1 and event != "run":
+        if index == 0 and event != "run":
             raise TraceError(f"{where}: expected the run record first, got {event}")
-        if number > 1 and event == "run":
+        if index > 0 and event == "run":
             raise TraceError(f"{where}: a second run record")
         if exited_at is not None:
             raise TraceError(f"{where}: a {event} record after the exit record of line {exited_at}")
@@ -407,5 +447,5 @@ def build_timeline(records):
     return timeline
 
 
-def read_timeline(path):
-    return build_timeline(read_records(path))
+def read_timeline(path, life=None):
+    return build_timeline(read_records(path, life))

@@ -54,7 +54,7 @@ std::wstring QuoteArgument(std::wstring_view argument) {
   return quoted;
 }
 
-ChildProcess::ChildProcess(const std::vector<std::wstring>& arguments) : name_(Utf8FromWide(arguments.front())) {
+ChildProcess::ChildProcess(const std::vector<std::wstring>& arguments, ChildOptions options) : name_(Utf8FromWide(arguments.front())) {
   std::wstring commandLine;
   for (const std::wstring& argument : arguments) {
     if (!commandLine.empty()) commandLine += L' ';
@@ -81,14 +81,15 @@ ChildProcess::ChildProcess(const std::vector<std::wstring>& arguments) : name_(U
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
   startup.hStdOutput = writeEnd.get();
-  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  startup.hStdError = options.errorOnPipe ? writeEnd.get() : GetStdHandle(STD_ERROR_HANDLE);
   MakeInheritable(startup.hStdInput);
-  MakeInheritable(startup.hStdError);
+  if (!options.errorOnPipe) MakeInheritable(startup.hStdError);
 
   // Suspended until it is in the job, so that not one instruction runs outside it.
   PROCESS_INFORMATION started{};
-  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr,
-                      &startup, &started)) {
+  const DWORD flags = CREATE_SUSPENDED | (options.noWindow ? CREATE_NO_WINDOW : 0);
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr, &startup,
+                      &started)) {
     throw CaptureError(LastErrorText("cannot start \"" + name_ + "\""), kExitCannotStart);
   }
   process_.Reset(started.hProcess);

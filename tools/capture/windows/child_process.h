@@ -1,7 +1,7 @@
-// The program under capture, started as a child whose standard output is a pipe that the
-// capture reads (standard input and error are the capture's own). The child lives in a job
-// that ends it when the capture's last handle to the job closes, so a capture that is killed
-// leaves no orphan behind.
+// The program under capture (or under the supervisor), started as a child whose standard
+// output is a pipe that its parent reads (standard input and error are the parent's own, or
+// error on the same pipe). The child lives in a job that ends it when the parent's last
+// handle to the job closes, so a parent that is killed leaves no orphan behind.
 #pragma once
 
 #include <windows.h>
@@ -17,11 +17,16 @@ namespace korvi::capture {
 // One argument quoted so that the C runtime's parser gives it back unchanged.
 std::wstring QuoteArgument(std::wstring_view argument);
 
+struct ChildOptions {
+  bool errorOnPipe = false;  // standard error on the output pipe too
+  bool noWindow = false;     // CREATE_NO_WINDOW: a console program gets no console window
+};
+
 class ChildProcess {
  public:
   // Starts arguments[0] with the rest as its arguments, suspended until Resume. Throws
   // CaptureError (exit 127 when the program cannot be started).
-  explicit ChildProcess(const std::vector<std::wstring>& arguments);
+  explicit ChildProcess(const std::vector<std::wstring>& arguments, ChildOptions options = {});
 
   void Resume();
   HANDLE Process() const noexcept { return process_.get(); }

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "arguments.h"
 #include "capture_error.h"
 #include "capture_session.h"
 #include "child_process.h"
@@ -184,47 +185,6 @@ std::int64_t Watch(const DbwinChannel& channel, const ChildProcess& child, Outpu
   return endedUs;
 }
 
-// The arguments as the command line reader sees them: each UTF-16 unit on its own as one to
-// three bytes (as UTF-8 encodes it), so ASCII stays ASCII, options are recognised, and two
-// arguments have the same form only if they are the same. Every argument is then taken by
-// its index, unconverted.
-std::vector<std::string> ArgumentForms(int argc, wchar_t** argv) {
-  std::vector<std::string> forms;
-  for (int i = 1; i < argc; ++i) {
-    std::string form;
-    for (const wchar_t* at = argv[i]; *at != L'\0'; ++at) {
-      const unsigned c = static_cast<unsigned>(*at) & 0xFFFF;
-      if (c < 0x80) {
-        form.push_back(static_cast<char>(c));
-      } else if (c < 0x800) {
-        form.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        form.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-      } else {
-        form.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        form.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        form.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-      }
-    }
-    forms.push_back(std::move(form));
-  }
-  return forms;
-}
-
-// korvi-sar.exe in the capture's own folder.
-std::wstring ServiceBesideUs() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) throw CaptureError(LastErrorText("cannot find the capture's own folder"));
-    if (length < path.size()) {
-      path.resize(length);
-      break;
-    }
-    path.resize(path.size() * 2);
-  }
-  return path.substr(0, path.find_last_of(L"\\/") + 1) + L"korvi-sar.exe";
-}
-
 // What the console control handler needs to end a capture early. The handler runs on a
 // thread of its own: it reaches the capture only under `mutex`, and Run unregisters under it
 // before anything the capture holds goes away.
@@ -322,7 +282,7 @@ int Run(int argc, wchar_t** argv) {
   if (line.program) {
     command.assign(argv + 1 + *line.program, argv + argc);
   } else {
-    command.push_back(ServiceBesideUs());
+    command.push_back(BesideUs(L"korvi-sar.exe"));
   }
   // Both files are opened before either is emptied, so that a refused one leaves an earlier
   // capture in the other as it was.
