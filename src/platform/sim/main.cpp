@@ -21,9 +21,6 @@ namespace {
 namespace sim = korvi::sim;
 
 constexpr int kExitBadInput = 2;
-// The timeline is spent while the service still watches: nothing will ever happen on the
-// notebook again but the service's radio checks, so the run ends here.
-constexpr int kExitTimelineSpent = 4;
 
 // What follows the service's end on every way out: its exit in the trace, the notebook
 // stopped, the process-wide objects released, the summary on stderr.
@@ -108,11 +105,11 @@ int main() {
   // holds its event and the objects it works with, as the summary then says.
   notebook->WhenTimelineSpent([&notebook] {
     std::fflush(stdout);
-    std::cerr << "korvi-sim: the timeline is spent while the service still watches: the run ends here (exit "
-              << kExitTimelineSpent << ")\n";
-    Finish(*notebook, kExitTimelineSpent);
+    // Nothing will ever happen on the notebook again but the service's radio checks.
+    std::cerr << sim::kTimelineSpentLine;
+    Finish(*notebook, sim::kExitTimelineSpent);
     std::fflush(nullptr);
-    std::_Exit(kExitTimelineSpent);
+    std::_Exit(sim::kExitTimelineSpent);
   });
   notebook->Start();
   const int exitCode = controller::RunService();

@@ -18,6 +18,12 @@
 
 namespace korvi::sim {
 
+// A run that a host ends because its timeline is spent (see WhenTimelineSpent) ends with this
+// exit code, after this line on stderr.
+inline constexpr int kExitTimelineSpent = 4;
+inline constexpr const char* kTimelineSpentLine =
+    "korvi-sim: the timeline is spent while the service still watches: the run ends here (exit 4)\n";
+
 class Notebook {
  public:
   // traceFile empty: no trace file; the records still make the figures at exit. The virtual

@@ -359,11 +359,10 @@ void PassInstanceGate() noexcept {
 }
 
 [[noreturn]] void EndRunWhenTimelineSpent() noexcept {
-  constexpr int kExitTimelineSpent = 4;
+  using sim::kExitTimelineSpent;
   std::fflush(stdout);
-  // The Linux build's words (src/platform/sim/main.cpp), compared with the same expected file.
-  std::cerr << "korvi-sim: the timeline is spent while the service still watches: the run ends here (exit "
-            << kExitTimelineSpent << ")\n";
+  // The Linux build's words, compared with the same expected file.
+  std::cerr << sim::kTimelineSpentLine;
   ProviderNotebook& notebook = ProviderNotebook::Get();
   notebook.Stop(kExitTimelineSpent);
   if (auto release = releaseProcessObjects.load()) release();
