@@ -1,6 +1,7 @@
 # The release of the Windows build: `cpack` in the mingw build tree makes
 #   korvi-sar-<version>-win64.zip        korvi-sar.exe, korvi-supervisor.exe and korvi-capture.exe (stripped),
-#                                        deploy/korvi-sar.task.xml, README.md, LICENSE and
+#                                        deploy/korvi-sar.task.xml, README.md, LICENSE,
+#                                        THIRD-PARTY-NOTICES.txt and
 #                                        the docs README links to (docs/*.md and the
 #                                        pictures they show), at the same relative paths
 #   korvi-sar-<version>-win64-debug.zip  the three exes' .debug files, the
@@ -19,6 +20,9 @@ set(release_dir ${PROJECT_BINARY_DIR}/release)
 file(MAKE_DIRECTORY ${release_dir})
 set(release_outputs)
 foreach(program korvi-sar korvi-supervisor korvi-capture)
+  # The linker's map names every library member it took; the zip's check holds it against the
+  # third-party notices, so that a library linked statically cannot ship without its notice.
+  target_link_options(${program} PRIVATE -Wl,-Map=${release_dir}/${program}.map)
   add_custom_command(
     OUTPUT ${release_dir}/${program}.exe ${release_dir}/${program}.exe.debug
     COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:${program}> ${release_dir}/${program}.exe.debug
@@ -35,7 +39,7 @@ foreach(program korvi-sar korvi-supervisor korvi-capture)
 endforeach()
 add_custom_target(korvi_release_exe ALL DEPENDS ${release_outputs})
 
-install(FILES README.md LICENSE DESTINATION . COMPONENT service)
+install(FILES README.md LICENSE THIRD-PARTY-NOTICES.txt DESTINATION . COMPONENT service)
 install(FILES deploy/korvi-sar.task.xml DESTINATION deploy COMPONENT service)
 # Every page of docs/ and the pictures they show, so that README's links (and theirs) open
 # inside the unpacked zip as they do in the repository.

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Checks the release that cpack made:
 
-    check_release_zip.py PACKAGE_DIR VERSION
+    check_release_zip.py PACKAGE_DIR VERSION MAP_DIR
 
 PACKAGE_DIR holds exactly korvi-sar-VERSION-win64.zip (what ships) and
 korvi-sar-VERSION-win64-debug.zip (the debug information). The first holds the two stripped
@@ -10,7 +10,8 @@ and docs/: the deployment and field-capture guides and the other pages and pictu
 README's links lead to; nothing else. Every relative link of every page it holds leads to a
 file it holds, so that the docs read inside the unpacked zip as in the repository. Each exe
 carries its version resource and manifest and names its debug file, whose checksum matches
-the one in the second zip. Prints one line per fault, ends with 1 if there was one."""
+the one in the second zip. Every library the linker took into an exe (MAP_DIR holds the
+linker's map of each, <program>.map) carries its notice in THIRD-PARTY-NOTICES.txt. Prints one line per fault, ends with 1 if there was one."""
 
 import os
 import posixpath
@@ -21,6 +22,7 @@ import zipfile
 import zlib
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import check_notices  # noqa: E402
 import check_pe_resources  # noqa: E402
 import pe_file  # noqa: E402
 
@@ -29,7 +31,7 @@ PROGRAMS = ["korvi-capture.exe", "korvi-sar.exe", "korvi-supervisor.exe"]
 # programs (the service's console is what the supervisor reads).
 SUBSYSTEMS = {"korvi-capture.exe": 3, "korvi-sar.exe": 3, "korvi-supervisor.exe": 2}
 # What must ship whatever the links say; the rest of docs/ ships as the pages link it.
-REQUIRED = sorted(["LICENSE", "README.md", "deploy/korvi-sar.task.xml", "docs/deploying.md", "docs/field-capture.md"]
+REQUIRED = sorted(["LICENSE", "README.md", "THIRD-PARTY-NOTICES.txt", "deploy/korvi-sar.task.xml", "docs/deploying.md", "docs/field-capture.md"]
                   + PROGRAMS)
 DOCS = re.compile(r"docs/[^/]+\.(md|svg)")
 DEBUG = sorted(p + ".debug" for p in PROGRAMS)
@@ -109,7 +111,7 @@ def program_faults(program, exe, debug_data):
     return faults
 
 
-def check(package_dir, version):
+def check(package_dir, version, map_dir):
     faults = []
     base = f"korvi-sar-{version}-win64"
     zips = sorted(n for n in os.listdir(package_dir) if n.endswith(".zip"))
@@ -124,6 +126,7 @@ def check(package_dir, version):
             return [f"{base}.zip holds {names}: missing {missing}, not to ship {extra}"]
         faults += link_faults(shipped, set(names))
         exes = {p: pe_file.PeFile(shipped.read(p), p) for p in PROGRAMS}
+        notices = shipped.read("THIRD-PARTY-NOTICES.txt").decode("utf-8", "replace")
     with zipfile.ZipFile(os.path.join(package_dir, base + "-debug.zip")) as debug:
         names = members(debug)
         if names != DEBUG:
@@ -132,15 +135,20 @@ def check(package_dir, version):
 
     for program, exe in exes.items():
         faults += program_faults(program, exe, debug_data[program])
+    maps = {}
+    for program in PROGRAMS:
+        with open(os.path.join(map_dir, program[:-len(".exe")] + ".map"), encoding="utf-8", errors="replace") as f:
+            maps[program] = f.read()
+    faults += check_notices.faults(maps, notices)
     return faults
 
 
 def main(argv):
-    if len(argv) != 3:
-        print("usage: check_release_zip.py PACKAGE_DIR VERSION", file=sys.stderr)
+    if len(argv) != 4:
+        print("usage: check_release_zip.py PACKAGE_DIR VERSION MAP_DIR", file=sys.stderr)
         return 2
     try:
-        faults = check(argv[1], argv[2])
+        faults = check(argv[1], argv[2], argv[3])
     except (OSError, zipfile.BadZipFile, struct.error, ValueError, pe_file.PeError) as error:
         print(f"check_release_zip.py: {error}", file=sys.stderr)
         return 1
