@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Checks the release that cpack made:
 
-    check_release_zip.py PACKAGE_DIR VERSION MAP_DIR
+    check_release_zip.py PACKAGE_DIR VERSION MAP_DIR VERSION_STRINGS.json
 
 PACKAGE_DIR holds exactly korvi-sar-VERSION-win64.zip (what ships) and
 korvi-sar-VERSION-win64-debug.zip (the debug information). The first holds the two stripped
@@ -9,10 +9,12 @@ exes (the service, the supervisor that the task starts and the field-capture too
 and docs/: the deployment and field-capture guides and the other pages and pictures the
 README's links lead to; nothing else. Every relative link of every page it holds leads to a
 file it holds, so that the docs read inside the unpacked zip as in the repository. Each exe
-carries its version resource and manifest and names its debug file, whose checksum matches
+carries its version resource, with the strings VERSION_STRINGS.json gives for it
+({"korvi-sar.exe": {"CompanyName": ...}, ...}), and its manifest, and names its debug file, whose checksum matches
 the one in the second zip. Every library the linker took into an exe (MAP_DIR holds the
 linker's map of each, <program>.map) carries its notice in THIRD-PARTY-NOTICES.txt. Prints one line per fault, ends with 1 if there was one."""
 
+import json
 import os
 import posixpath
 import re
@@ -83,9 +85,22 @@ def members(archive):
     return sorted(n for n in archive.namelist() if not n.endswith("/"))
 
 
-def program_faults(program, exe, debug_data):
+def version_string_faults(program, exe, expected):
+    """The strings of the exe's version resource (U.S. English, Unicode) that are not the
+    build's."""
+    if not expected:
+        return [f"{program}: the build gives no strings to expect of its version resource"]
+    resource = exe.resource_data(pe_file.RT_VERSION, 1)
+    if resource is None:
+        return []  # reported with the resources
+    strings = pe_file.version_strings(resource).get("040904B0", {})
+    return [f"{program}: {name} is {strings.get(name)!r}, expected {text!r}"
+            for name, text in sorted(expected.items()) if strings.get(name) != text]
+
+
+def program_faults(program, exe, debug_data, expected_strings):
     """What is wrong with one shipped exe and its debug file."""
-    faults = []
+    faults = version_string_faults(program, exe, expected_strings)
     debug_sections = [n for n in exe.section_names() if n.startswith(".debug")]
     # (A stripped exe keeps a COFF string table, for the long name .gnu_debuglink, but no symbol.)
     if debug_sections or exe.symbol_count:
@@ -111,7 +126,7 @@ def program_faults(program, exe, debug_data):
     return faults
 
 
-def check(package_dir, version, map_dir):
+def check(package_dir, version, map_dir, expected_strings):
     faults = []
     base = f"korvi-sar-{version}-win64"
     zips = sorted(n for n in os.listdir(package_dir) if n.endswith(".zip"))
@@ -134,7 +149,7 @@ def check(package_dir, version, map_dir):
         debug_data = {p: debug.read(p + ".debug") for p in PROGRAMS}
 
     for program, exe in exes.items():
-        faults += program_faults(program, exe, debug_data[program])
+        faults += program_faults(program, exe, debug_data[program], expected_strings.get(program))
     maps = {}
     for program in PROGRAMS:
         with open(os.path.join(map_dir, program[:-len(".exe")] + ".map"), encoding="utf-8", errors="replace") as f:
@@ -144,12 +159,14 @@ def check(package_dir, version, map_dir):
 
 
 def main(argv):
-    if len(argv) != 4:
-        print("usage: check_release_zip.py PACKAGE_DIR VERSION MAP_DIR", file=sys.stderr)
+    if len(argv) != 5:
+        print("usage: check_release_zip.py PACKAGE_DIR VERSION MAP_DIR VERSION_STRINGS.json", file=sys.stderr)
         return 2
     try:
-        faults = check(argv[1], argv[2], argv[3])
-    except (OSError, zipfile.BadZipFile, struct.error, ValueError, pe_file.PeError) as error:
+        with open(argv[4], encoding="utf-8") as f:
+            expected_strings = json.load(f)
+        faults = check(argv[1], argv[2], argv[3], expected_strings)
+    except (OSError, json.JSONDecodeError, zipfile.BadZipFile, struct.error, ValueError, pe_file.PeError) as error:
         print(f"check_release_zip.py: {error}", file=sys.stderr)
         return 1
     for fault in faults:
