@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Checks the release that cpack made:
 
-    check_release_zip.py PACKAGE_DIR VERSION MAP_DIR VERSION_STRINGS.json
+    check_release_zip.py PACKAGE_DIR VERSION MAP_DIR VERSION_STRINGS.json SIGNING_CERT|-
 
 PACKAGE_DIR holds exactly korvi-sar-VERSION-win64.zip (what ships) and
 korvi-sar-VERSION-win64-debug.zip (the debug information). The first holds the two stripped
@@ -9,7 +9,8 @@ exes (the service, the supervisor that the task starts and the field-capture too
 and docs/: the deployment and field-capture guides and the other pages and pictures the
 README's links lead to; nothing else. Every relative link of every page it holds leads to a
 file it holds, so that the docs read inside the unpacked zip as in the repository. Each exe
-carries its version resource, with the strings VERSION_STRINGS.json gives for it
+is signed by SIGNING_CERT, its signature verified by `osslsigncode verify`
+(or, given "-", carries no signature); each carries its version resource, with the strings VERSION_STRINGS.json gives for it
 ({"korvi-sar.exe": {"CompanyName": ...}, ...}), and its manifest, and names its debug file, whose checksum matches
 the one in the second zip. Every library the linker took into an exe (MAP_DIR holds the
 linker's map of each, <program>.map) carries its notice in THIRD-PARTY-NOTICES.txt. Prints one line per fault, ends with 1 if there was one."""
@@ -17,6 +18,9 @@ linker's map of each, <program>.map) carries its notice in THIRD-PARTY-NOTICES.t
 import json
 import os
 import posixpath
+import shutil
+import subprocess
+import tempfile
 import re
 import struct
 import sys
@@ -98,6 +102,28 @@ def version_string_faults(program, exe, expected):
             for name, text in sorted(expected.items()) if strings.get(name) != text]
 
 
+def signature_faults(program, exe, certificate):
+    """An exe that should be signed and whose signature does not verify against the
+    certificate, or one that should not be and carries a signature."""
+    if certificate is None:
+        return [f"{program} is signed, but the build was given no certificate"] if exe.certificate_size else []
+    if not exe.certificate_size:
+        return [f"{program} is not signed"]
+    tool = shutil.which("osslsigncode")
+    if tool is None:
+        return [f"{program}: osslsigncode is not installed, so its signature cannot be verified"]
+    with tempfile.TemporaryDirectory() as folder:
+        path = os.path.join(folder, program)
+        with open(path, "wb") as f:
+            f.write(exe.data)
+        result = subprocess.run([tool, "verify", "-CAfile", certificate, "-in", path],
+                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+    if result.returncode != 0:
+        last = (result.stdout.strip().splitlines() or ["no output"])[-1]
+        return [f"{program}: its signature does not verify against {certificate} ({last})"]
+    return []
+
+
 def program_faults(program, exe, debug_data, expected_strings):
     """What is wrong with one shipped exe and its debug file."""
     faults = version_string_faults(program, exe, expected_strings)
@@ -126,7 +152,7 @@ def program_faults(program, exe, debug_data, expected_strings):
     return faults
 
 
-def check(package_dir, version, map_dir, expected_strings):
+def check(package_dir, version, map_dir, expected_strings, certificate):
     faults = []
     base = f"korvi-sar-{version}-win64"
     zips = sorted(n for n in os.listdir(package_dir) if n.endswith(".zip"))
@@ -150,6 +176,7 @@ def check(package_dir, version, map_dir, expected_strings):
 
     for program, exe in exes.items():
         faults += program_faults(program, exe, debug_data[program], expected_strings.get(program))
+        faults += signature_faults(program, exe, certificate)
     maps = {}
     for program in PROGRAMS:
         with open(os.path.join(map_dir, program[:-len(".exe")] + ".map"), encoding="utf-8", errors="replace") as f:
@@ -159,13 +186,14 @@ def check(package_dir, version, map_dir, expected_strings):
 
 
 def main(argv):
-    if len(argv) != 5:
-        print("usage: check_release_zip.py PACKAGE_DIR VERSION MAP_DIR VERSION_STRINGS.json", file=sys.stderr)
+    if len(argv) != 6:
+        print("usage: check_release_zip.py PACKAGE_DIR VERSION MAP_DIR VERSION_STRINGS.json SIGNING_CERT|-",
+              file=sys.stderr)
         return 2
     try:
         with open(argv[4], encoding="utf-8") as f:
             expected_strings = json.load(f)
-        faults = check(argv[1], argv[2], argv[3], expected_strings)
+        faults = check(argv[1], argv[2], argv[3], expected_strings, None if argv[5] == "-" else argv[5])
     except (OSError, json.JSONDecodeError, zipfile.BadZipFile, struct.error, ValueError, pe_file.PeError) as error:
         print(f"check_release_zip.py: {error}", file=sys.stderr)
         return 1

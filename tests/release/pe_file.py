@@ -32,6 +32,8 @@ class PeFile:
         self.subsystem = struct.unpack_from("<H", data, optional + 68)[0]
         directories = optional + 112
         self.resource_rva, self.resource_size = struct.unpack_from("<II", data, directories + 2 * 8)
+        # The certificate table (an Authenticode signature): a file offset, not an address.
+        self.certificate_offset, self.certificate_size = struct.unpack_from("<II", data, directories + 4 * 8)
         self.sections = []
         table = optional + optional_size
         for i in range(section_count):
