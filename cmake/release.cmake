@@ -1,6 +1,8 @@
 # The release of the Windows build: `cpack` in the mingw build tree makes
-#   korvi-sar-<version>-win64.zip        korvi-sar.exe, korvi-supervisor.exe and korvi-capture.exe (stripped),
-#                                        deploy/korvi-sar.task.xml, README.md, LICENSE,
+#   korvi-sar-<version>-win64.zip        one folder korvi-sar-<version>/ with korvi-sar.exe,
+#                                        korvi-supervisor.exe and korvi-capture.exe (stripped),
+#                                        deploy/korvi-sar.task.xml, README.md (the release's
+#                                        own, README-windows.md), LICENSE,
 #                                        THIRD-PARTY-NOTICES.txt and
 #                                        the docs README links to (docs/*.md and the
 #                                        pictures they show), at the same relative paths
@@ -40,6 +42,8 @@ else()
 endif()
 
 set(release_dir ${PROJECT_BINARY_DIR}/release)
+# Everything that ships unpacks into one folder, named for the release.
+set(shipped korvi-sar-${PROJECT_VERSION})
 file(MAKE_DIRECTORY ${release_dir})
 set(release_outputs)
 foreach(program korvi-sar korvi-supervisor korvi-capture)
@@ -71,17 +75,19 @@ foreach(program korvi-sar korvi-supervisor korvi-capture)
     COMMENT "Release: ${program}.exe stripped (${signed_comment}), its debug information in ${program}.exe.debug"
     VERBATIM)
   list(APPEND release_outputs ${release_dir}/${program}.exe ${release_dir}/${program}.exe.debug)
-  install(PROGRAMS ${release_dir}/${program}.exe DESTINATION . COMPONENT service)
+  install(PROGRAMS ${release_dir}/${program}.exe DESTINATION ${shipped} COMPONENT service)
   install(FILES ${release_dir}/${program}.exe.debug DESTINATION . COMPONENT debug)
 endforeach()
 add_custom_target(korvi_release_exe ALL DEPENDS ${release_outputs})
 
-install(FILES README.md LICENSE THIRD-PARTY-NOTICES.txt DESTINATION . COMPONENT service)
-install(FILES deploy/korvi-sar.task.xml DESTINATION deploy COMPONENT service)
+# The repository's front page is about building on Linux; the release has a page of its own.
+install(FILES README-windows.md DESTINATION ${shipped} RENAME README.md COMPONENT service)
+install(FILES LICENSE THIRD-PARTY-NOTICES.txt DESTINATION ${shipped} COMPONENT service)
+install(FILES deploy/korvi-sar.task.xml DESTINATION ${shipped}/deploy COMPONENT service)
 # Every page of docs/ and the pictures they show, so that README's links (and theirs) open
 # inside the unpacked zip as they do in the repository.
 file(GLOB shipped_docs CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/*.md ${PROJECT_SOURCE_DIR}/docs/*.svg)
-install(FILES ${shipped_docs} DESTINATION docs COMPONENT service)
+install(FILES ${shipped_docs} DESTINATION ${shipped}/docs COMPONENT service)
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME korvi-sar)

@@ -4,8 +4,9 @@
     check_release_zip.py PACKAGE_DIR VERSION MAP_DIR VERSION_STRINGS.json SIGNING_CERT|-
 
 PACKAGE_DIR holds exactly korvi-sar-VERSION-win64.zip (what ships) and
-korvi-sar-VERSION-win64-debug.zip (the debug information). The first holds the two stripped
-exes (the service, the supervisor that the task starts and the field-capture tool), the task definition, the README, the licence,
+korvi-sar-VERSION-win64-debug.zip (the debug information). The first holds one folder,
+korvi-sar-VERSION/, and in it the three stripped
+exes (the service, the supervisor that the task starts and the field-capture tool), the task definition, the release's README, the licence, the third-party notices,
 and docs/: the deployment and field-capture guides and the other pages and pictures the
 README's links lead to; nothing else. Every relative link of every page it holds leads to a
 file it holds, so that the docs read inside the unpacked zip as in the repository. Each exe
@@ -84,9 +85,33 @@ def link_faults(archive, names):
     return faults
 
 
+# What the release's README tells a Windows user, which the repository's front page does not.
+README_TELLS = {"install.cmd": "how to install", "update.cmd": "how to update", "remove.cmd": "how to remove",
+                "%LOCALAPPDATA%\\Korvi\\korvi-supervisor.log": "where the field log lives",
+                "korvi-capture.exe": "how to capture", "## Exit codes": "the exit codes"}
+
+
+def readme_faults(text):
+    faults = [f"README.md does not say {what} ({needle!r})" for needle, what in README_TELLS.items()
+              if needle not in text]
+    if "Quick start (Debian)" in text:
+        faults.append("README.md is the repository's front page, not the release's")
+    return faults
+
+
 def members(archive):
     """The archive's files, sorted."""
     return sorted(n for n in archive.namelist() if not n.endswith("/"))
+
+
+class Folder:
+    """The files under one folder of an archive, by their paths inside it."""
+
+    def __init__(self, archive, top):
+        self.archive, self.top = archive, top
+
+    def read(self, name):
+        return self.archive.read(self.top + name)
 
 
 def version_string_faults(program, exe, expected):
@@ -159,13 +184,19 @@ def check(package_dir, version, map_dir, expected_strings, certificate):
     if zips != [base + "-debug.zip", base + ".zip"]:
         return [f"{package_dir}: the zips are {zips}, expected {base}.zip and {base}-debug.zip"]
 
-    with zipfile.ZipFile(os.path.join(package_dir, base + ".zip")) as shipped:
-        names = members(shipped)
+    with zipfile.ZipFile(os.path.join(package_dir, base + ".zip")) as archive:
+        top = f"korvi-sar-{version}/"
+        loose = [n for n in members(archive) if not n.startswith(top)]
+        if loose:
+            return [f"{base}.zip holds {loose} outside its one folder {top}"]
+        shipped = Folder(archive, top)
+        names = [n[len(top):] for n in members(archive)]
         missing = [n for n in REQUIRED if n not in names]
         extra = [n for n in names if n not in REQUIRED and not DOCS.fullmatch(n)]
         if missing or extra:
             return [f"{base}.zip holds {names}: missing {missing}, not to ship {extra}"]
         faults += link_faults(shipped, set(names))
+        faults += readme_faults(shipped.read("README.md").decode("utf-8", "replace"))
         exes = {p: pe_file.PeFile(shipped.read(p), p) for p in PROGRAMS}
         notices = shipped.read("THIRD-PARTY-NOTICES.txt").decode("utf-8", "replace")
     with zipfile.ZipFile(os.path.join(package_dir, base + "-debug.zip")) as debug:
