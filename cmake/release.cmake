@@ -1,6 +1,7 @@
 # The release of the Windows build: `cpack` in the mingw build tree makes
 #   korvi-sar-<version>-win64.zip        one folder korvi-sar-<version>/ with korvi-sar.exe,
 #                                        korvi-supervisor.exe and korvi-capture.exe (stripped),
+#                                        install.cmd, update.cmd, remove.cmd,
 #                                        deploy/korvi-sar.task.xml, README.md (the release's
 #                                        own, README-windows.md), LICENSE,
 #                                        THIRD-PARTY-NOTICES.txt and
@@ -84,6 +85,8 @@ add_custom_target(korvi_release_exe ALL DEPENDS ${release_outputs})
 install(FILES README-windows.md DESTINATION ${shipped} RENAME README.md COMPONENT service)
 install(FILES LICENSE THIRD-PARTY-NOTICES.txt DESTINATION ${shipped} COMPONENT service)
 install(FILES deploy/korvi-sar.task.xml DESTINATION ${shipped}/deploy COMPONENT service)
+# Install, update and remove, one command each, at the top where the README says they are.
+install(FILES deploy/install.cmd deploy/update.cmd deploy/remove.cmd DESTINATION ${shipped} COMPONENT service)
 # Every page of docs/ and the pictures they show, so that README's links (and theirs) open
 # inside the unpacked zip as they do in the repository.
 file(GLOB shipped_docs CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/*.md ${PROJECT_SOURCE_DIR}/docs/*.svg)

@@ -6,7 +6,7 @@
 PACKAGE_DIR holds exactly korvi-sar-VERSION-win64.zip (what ships) and
 korvi-sar-VERSION-win64-debug.zip (the debug information). The first holds one folder,
 korvi-sar-VERSION/, and in it the three stripped
-exes (the service, the supervisor that the task starts and the field-capture tool), the task definition, the release's README, the licence, the third-party notices,
+exes (the service, the supervisor that the task starts and the field-capture tool), the install, update and remove scripts, the task definition, the release's README, the licence, the third-party notices,
 and docs/: the deployment and field-capture guides and the other pages and pictures the
 README's links lead to; nothing else. Every relative link of every page it holds leads to a
 file it holds, so that the docs read inside the unpacked zip as in the repository. Each exe
@@ -38,7 +38,7 @@ PROGRAMS = ["korvi-capture.exe", "korvi-sar.exe", "korvi-supervisor.exe"]
 # programs (the service's console is what the supervisor reads).
 SUBSYSTEMS = {"korvi-capture.exe": 3, "korvi-sar.exe": 3, "korvi-supervisor.exe": 2}
 # What must ship whatever the links say; the rest of docs/ ships as the pages link it.
-REQUIRED = sorted(["LICENSE", "README.md", "THIRD-PARTY-NOTICES.txt", "deploy/korvi-sar.task.xml", "docs/deploying.md", "docs/field-capture.md"]
+REQUIRED = sorted(["LICENSE", "README.md", "THIRD-PARTY-NOTICES.txt", "install.cmd", "update.cmd", "remove.cmd", "deploy/korvi-sar.task.xml", "docs/deploying.md", "docs/field-capture.md"]
                   + PROGRAMS)
 DOCS = re.compile(r"docs/[^/]+\.(md|svg)")
 DEBUG = sorted(p + ".debug" for p in PROGRAMS)
