@@ -47,7 +47,8 @@ echo remove.cmd: deleted the task %task%
 set "step=delete the programs in %target%"
 for %%p in (%programs%) do if exist "%target%\%%p" del /F /Q "%target%\%%p" || goto failed
 for %%p in (%programs%) do if exist "%target%\%%p" goto failed
-rmdir /S /Q "%target%\update" "%target%\previous" >nul 2>&1
+rmdir /S /Q "%target%\update" >nul 2>&1
+rmdir /S /Q "%target%\previous" >nul 2>&1
 rmdir "%target%" >nul 2>&1
 echo remove.cmd: deleted the programs in %target%
 

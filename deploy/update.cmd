@@ -52,7 +52,8 @@ mkdir "%target%\previous" || goto restart
 for %%p in (%programs%) do if exist "%target%\%%p" move /Y "%target%\%%p" "%target%\previous\%%p" >nul || goto put_back
 for %%p in (%programs%) do move /Y "%target%\update\%%p" "%target%\%%p" >nul || goto put_back
 echo update.cmd: replaced %programs%
-rmdir /S /Q "%target%\previous" "%target%\update" >nul 2>&1
+rmdir /S /Q "%target%\previous" >nul 2>&1
+rmdir /S /Q "%target%\update" >nul 2>&1
 
 set "step=enable the task %task%"
 schtasks /Change /TN "%task%" /ENABLE >nul || goto failed
