@@ -6,7 +6,8 @@
 #
 #   linux     build, run and test the Linux build (the service on the simulated notebook, its
 #             tests, the benchmarks, the timeline pictures): no Windows toolchain
-#   windows   the Windows build, cross-compiled with mingw-w64 and tested under Wine
+#   windows   the Windows build, cross-compiled with mingw-w64 and tested under Wine, and its
+#             release signed (osslsigncode, openssl)
 #   fuzz      the fuzz preset: clang and its libFuzzer and sanitizer runtimes
 #
 # Installing needs root: run it as root, or it asks sudo.
@@ -15,7 +16,9 @@ set -euo pipefail
 linux=(cmake make g++ googletest libgtest-dev nlohmann-json3-dev python3
        # the mutation runner, and its own test in the Linux suite, copy the tree that git tracks
        git)
-windows=(g++-mingw-w64-x86-64-posix wine64)
+windows=(g++-mingw-w64-x86-64-posix wine64
+         # signing the release exes with a throwaway certificate, and verifying them
+         osslsigncode openssl)
 fuzz=(clang-14 libclang-rt-14-dev)
 
 sets=("$@")

@@ -32,6 +32,8 @@ class PeFile:
         self.subsystem = struct.unpack_from("<H", data, optional + 68)[0]
         directories = optional + 112
         self.resource_rva, self.resource_size = struct.unpack_from("<II", data, directories + 2 * 8)
+        # The certificate table (an Authenticode signature): a file offset, not an address.
+        self.certificate_offset, self.certificate_size = struct.unpack_from("<II", data, directories + 4 * 8)
         self.sections = []
         table = optional + optional_size
         for i in range(section_count):
@@ -107,6 +109,47 @@ class PeFile:
     def _resource_root(self):
         self.resource_base = self._offset(self.resource_rva)
         return self.resource_base
+
+
+def _align4(offset):
+    return (offset + 3) & ~3
+
+
+def _version_block(data, offset):
+    """One block of a version resource: (key, value bytes, children, length)."""
+    length, value_length, value_type = struct.unpack_from("<HHH", data, offset)
+    if length < 6 or offset + length > len(data):
+        raise PeError(f"version resource: a block at {offset} of length {length} runs past its end")
+    end_of_key = offset + 6
+    while data[end_of_key:end_of_key + 2] != b"\0\0":
+        end_of_key += 2
+        if end_of_key >= offset + length:
+            raise PeError(f"version resource: the key of the block at {offset} has no end")
+    key = data[offset + 6:end_of_key].decode("utf-16-le", "replace")
+    value_at = _align4(end_of_key + 2)
+    # A text value's length counts characters, a binary one's bytes.
+    value_size = value_length * 2 if value_type == 1 else value_length
+    value = data[value_at:value_at + value_size]
+    children, child = [], _align4(value_at + value_size)
+    while child < offset + length:
+        block = _version_block(data, child)
+        children.append(block)
+        child = _align4(child + block[3])
+    return key, value, children, length
+
+
+def version_strings(version_resource):
+    """{table: {name: text}} of a version resource's StringFileInfo ("040904B0": {...})."""
+    key, _, children, _ = _version_block(version_resource, 0)
+    if key != "VS_VERSION_INFO":
+        raise PeError(f"version resource: the root is {key!r}, not VS_VERSION_INFO")
+    tables = {}
+    for child_key, _, tables_found, _ in children:
+        if child_key == "StringFileInfo":
+            for table, _, strings, _ in tables_found:
+                tables[table] = {name: text.decode("utf-16-le", "replace").rstrip("\0")
+                                 for name, text, _, _ in strings}
+    return tables
 
 
 def read(path):

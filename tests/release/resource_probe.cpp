@@ -1,7 +1,7 @@
 // Reads a program's version resource and embedded manifest back through the system's own
 // calls, as Explorer's properties page and the loader do, and checks them against what the
 // build put in. Usage:
-//   resource_probe PROGRAM.exe VERSION DESCRIPTION
+//   resource_probe PROGRAM.exe VERSION DESCRIPTION COMPANY PRODUCT COPYRIGHT
 // VERSION is the project's three-part version; OriginalFilename must be PROGRAM's own file
 // name (korvi-sar.exe, korvi-capture.exe). Prints one line per wrong or missing piece
 // and ends with 1 if there was one, 0 otherwise (2 for bad usage).
@@ -52,7 +52,12 @@ void CheckString(const std::vector<BYTE>& block, const wchar_t* name, const std:
   if (actual != expected) Fail(Narrow(name) + " is \"" + Narrow(actual) + "\", expected \"" + Narrow(expected) + "\"");
 }
 
-void CheckVersionResource(const std::wstring& program, const std::wstring& version, const std::wstring& description,
+// The strings the build set (FileDescription, CompanyName, ProductName, LegalCopyright).
+struct Strings {
+  std::wstring description, company, product, copyright;
+};
+
+void CheckVersionResource(const std::wstring& program, const std::wstring& version, const Strings& expected,
                           unsigned major, unsigned minor, unsigned patch) {
   DWORD ignored = 0;
   DWORD size = GetFileVersionInfoSizeW(program.c_str(), &ignored);
@@ -91,9 +96,10 @@ void CheckVersionResource(const std::wstring& program, const std::wstring& versi
 
   CheckString(block, L"FileVersion", version);
   CheckString(block, L"ProductVersion", version);
-  CheckString(block, L"ProductName", L"korvi-sar");
-  CheckString(block, L"FileDescription", description);
-  CheckString(block, L"LegalCopyright", L"Licensed under the Apache License, Version 2.0");
+  CheckString(block, L"ProductName", expected.product);
+  CheckString(block, L"FileDescription", expected.description);
+  CheckString(block, L"CompanyName", expected.company);
+  CheckString(block, L"LegalCopyright", expected.copyright);
   CheckString(block, L"OriginalFilename", program.substr(program.find_last_of(L"\\/") + 1));
 }
 
@@ -141,13 +147,14 @@ void CheckManifest(const std::wstring& program) {
 int main(int argc, char** argv) {
   unsigned major = 0, minor = 0, patch = 0;
   char end = '\0';
-  if (argc != 4 || std::sscanf(argv[2], "%u.%u.%u%c", &major, &minor, &patch, &end) != 3 || major > 0xffff ||
+  if (argc != 7 || std::sscanf(argv[2], "%u.%u.%u%c", &major, &minor, &patch, &end) != 3 || major > 0xffff ||
       minor > 0xffff || patch > 0xffff) {
-    std::fprintf(stderr, "usage: resource_probe PROGRAM.exe MAJOR.MINOR.PATCH DESCRIPTION\n");
+    std::fprintf(stderr, "usage: resource_probe PROGRAM.exe MAJOR.MINOR.PATCH DESCRIPTION COMPANY PRODUCT COPYRIGHT\n");
     return 2;
   }
   const std::wstring program = Widen(argv[1]);
-  CheckVersionResource(program, Widen(argv[2]), Widen(argv[3]), major, minor, patch);
+  const Strings expected{Widen(argv[3]), Widen(argv[4]), Widen(argv[5]), Widen(argv[6])};
+  CheckVersionResource(program, Widen(argv[2]), expected, major, minor, patch);
   CheckManifest(program);
   return failures == 0 ? 0 : 1;
 }
