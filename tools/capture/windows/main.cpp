@@ -20,38 +20,19 @@
 #include "child_process.h"
 #include "command_line.h"
 #include "dbwin_channel.h"
+#include "monotonic_clock.h"
 #include "output_file.h"
 #include "platform/sim/files/debug_sink.h"
 
 namespace korvi::capture {
 namespace {
 
-// Microseconds of QueryPerformanceCounter since Start.
-class Clock {
- public:
-  void Start() noexcept {
-    QueryPerformanceFrequency(&frequency_);
-    QueryPerformanceCounter(&start_);
-  }
-  std::int64_t Now() const noexcept {
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    const std::int64_t ticks = now.QuadPart - start_.QuadPart;
-    const std::int64_t perSecond = frequency_.QuadPart;
-    return ticks / perSecond * 1'000'000 + ticks % perSecond * 1'000'000 / perSecond;
-  }
-
- private:
-  LARGE_INTEGER frequency_{};
-  LARGE_INTEGER start_{};
-};
-
 // What the two threads share: the session is fed under the lock, each input stamped inside
 // it, so the stamps reach the session in their order.
 struct Shared {
   explicit Shared(CaptureSession::LineSink sink) : session(std::move(sink)) {}
   std::mutex mutex;
-  Clock clock;
+  MonotonicClock clock;
   CaptureSession session;
   std::optional<std::string> passFailure;  // standard output stopped taking the child's output
                                            // (empty: no memory was left to say how)

@@ -23,6 +23,7 @@
 #include "child_process.h"
 #include "command_line.h"
 #include "life_recorder.h"
+#include "monotonic_clock.h"
 #include "log_records.h"
 #include "platform/windows/support/owners.h"
 #include "restart_policy.h"
@@ -44,25 +45,8 @@ std::int64_t WallMs() noexcept {
   return ticks / 10'000 - 11'644'473'600'000;  // 100 ns since 1601 to ms since 1970
 }
 
-// Microseconds of QueryPerformanceCounter since the supervisor started.
-class Clock {
- public:
-  Clock() noexcept {
-    QueryPerformanceFrequency(&frequency_);
-    QueryPerformanceCounter(&start_);
-  }
-  std::int64_t Now() const noexcept {
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    const std::int64_t ticks = now.QuadPart - start_.QuadPart;
-    const std::int64_t perSecond = frequency_.QuadPart;
-    return ticks / perSecond * 1'000'000 + ticks % perSecond * 1'000'000 / perSecond;
-  }
-
- private:
-  LARGE_INTEGER frequency_{};
-  LARGE_INTEGER start_{};
-};
+// Microseconds since the supervisor started.
+using Clock = capture::MonotonicClock;
 
 // What goes through the queue to the writer.
 struct StartInput {
