@@ -118,7 +118,11 @@ def case_another_instance(c):
 
 def case_flood(c):
     log = c.folder("flood")
-    code, _ = c.run(log, "--lives", "1", program_arguments=["flood", str(12 * 1024 * 1024)])
+    # The probe stays until the log has rotated once, so that the rotation meets a live child:
+    # a child that inherited the log's handle would keep the file from moving (and the probe,
+    # and with it this test, would wait until its time-out).
+    code, _ = c.run(log, "--lives", "1",
+                    program_arguments=["flood", str(12 * 1024 * 1024), windows_path(log / "korvi-supervisor.1.log")])
     expect(code == 0, f"the supervisor ended with {code}")
     records = read_log(log)
     # The flood has rotated the life's start out of the log; its end is the newest record but
