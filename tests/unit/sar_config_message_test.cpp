@@ -5,16 +5,12 @@
 
 #include "cellular/sar_config_message.h"
 #include "cellular/sar_reply_report.h"
+#include "support/reply_words.h"
 
 namespace korvi::cellular {
 namespace {
 
-std::vector<std::uint8_t> Words(std::initializer_list<std::uint32_t> words) {
-  std::vector<std::uint8_t> bytes;
-  for (std::uint32_t w : words)
-    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(w >> (8 * i)));
-  return bytes;
-}
+using testing::Words;
 
 TEST(SarConfigMessageTest, PayloadIsTheFixed28Bytes) {
   const SARSetConfigMessage message = BuildSARSetConfigMessage();

@@ -6,16 +6,12 @@
 #include <vector>
 
 #include "cellular/sar_reply_report.h"
+#include "support/reply_words.h"
 
 namespace korvi::cellular {
 namespace {
 
-std::vector<std::uint8_t> Words(std::initializer_list<std::uint32_t> words) {
-  std::vector<std::uint8_t> bytes;
-  for (std::uint32_t w : words)
-    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(w >> (8 * i)));
-  return bytes;
-}
+using testing::Words;
 
 // The header lines of a reply with SAR mode 1, back-off 0, Wifi integration 1.
 std::string Header(std::uint32_t count, std::uint32_t offset, std::uint32_t size) {
