@@ -1,6 +1,7 @@
 #include "cellular/blocking_wait.h"
 
 #include <new>
+#include <string>
 #include <utility>
 
 #include "os/os_platform.h"
@@ -23,7 +24,7 @@ class CompletionWait final : public CompletionHandler {
 
 }  // namespace
 
-void WaitForCompletion(AsyncInfo& operation, std::optional<std::chrono::milliseconds> timeout) {
+void WaitForCompletion(AsyncInfo& operation, std::optional<std::chrono::milliseconds> timeout, const wchar_t* request) {
   std::unique_ptr<os::CompletionSignal> signal = os::Platform().CreateCompletionSignal();
   // A platform that cannot make a signal has run out of memory or handles.
   if (!signal) throw std::bad_alloc();
@@ -37,7 +38,8 @@ void WaitForCompletion(AsyncInfo& operation, std::optional<std::chrono::millisec
       operation.Cancel();
     } catch (const PlatformError&) {
     }
-    throw PlatformError(kTimeout, L"The operation did not complete in time.");
+    throw PlatformError(kTimeout, std::wstring(request != nullptr ? request : kSomeOperation) +
+                                      L" did not complete within " + std::to_wstring(timeout->count()) + L" ms.");
   }
 }
 

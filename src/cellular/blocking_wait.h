@@ -20,20 +20,28 @@ namespace korvi::cellular {
 // never completes must not hang the service while the notebook is still unprotected.
 inline constexpr std::chrono::milliseconds kAsyncOperationTimeout{30000};
 
+// What the caller waits for, as the time-out's message names it ("The SAR configuration
+// command"): the code alone would not say which of the modem's requests went unanswered.
+inline constexpr const wchar_t* kSomeOperation = L"The operation";
+
 // Blocks until the operation has completed. With a time-out (in the platform's time), a
 // completion that has not come by then cancels the operation and throws PlatformError with
-// kTimeout; a completion that still comes touches only the handler's own state.
-void WaitForCompletion(AsyncInfo& operation, std::optional<std::chrono::milliseconds> timeout = std::nullopt);
+// kTimeout and "<request> did not complete within <bound> ms."; a completion that still comes
+// touches only the handler's own state.
+void WaitForCompletion(AsyncInfo& operation, std::optional<std::chrono::milliseconds> timeout = std::nullopt,
+                       const wchar_t* request = kSomeOperation);
 
 // Waits, then yields the result or throws the operation's failure (through GetResults).
 template <class Result>
-Result Wait(AsyncOperation<Result>& operation, std::optional<std::chrono::milliseconds> timeout = std::nullopt) {
-  WaitForCompletion(operation, timeout);
+Result Wait(AsyncOperation<Result>& operation, std::optional<std::chrono::milliseconds> timeout = std::nullopt,
+            const wchar_t* request = kSomeOperation) {
+  WaitForCompletion(operation, timeout, request);
   return operation.GetResults();
 }
 
-inline void Wait(AsyncAction& action, std::optional<std::chrono::milliseconds> timeout = std::nullopt) {
-  WaitForCompletion(action, timeout);
+inline void Wait(AsyncAction& action, std::optional<std::chrono::milliseconds> timeout = std::nullopt,
+                 const wchar_t* request = kSomeOperation) {
+  WaitForCompletion(action, timeout, request);
   action.GetResults();
 }
 

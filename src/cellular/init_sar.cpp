@@ -50,7 +50,7 @@ std::uint32_t InitSAR() {
     if (objects.service) objects.session = objects.service->OpenCommandSession();
     if (objects.session) {
       objects.pending = objects.session->SendSetCommandAsync(kSarConfigCommandId, objects.request);
-      objects.result = Wait(*objects.pending, kAsyncOperationTimeout);
+      objects.result = Wait(*objects.pending, kAsyncOperationTimeout, L"The SAR configuration command");
       if (!objects.result) throw PlatformError(kEPointer, L"The command completed without a result.");
       status = objects.result->StatusCode();
       if (status != 0) {

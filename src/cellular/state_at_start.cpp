@@ -14,7 +14,7 @@ void ReadTransmissionStateAtStart() {
   bool transmitting = true;
   try {
     auto request = sarManager->GetIsTransmittingAsync();
-    transmitting = Wait(*request, kAsyncOperationTimeout);
+    transmitting = Wait(*request, kAsyncOperationTimeout, L"The request for the state at start");
     WriteDebugMessage(transmitting ? L"[MS_SAR] Korvi::TxStatusMonitor the modem transmits at start"
                                    : L"[MS_SAR] Korvi::TxStatusMonitor the modem does not transmit at start");
   } catch (const PlatformError& error) {

@@ -47,7 +47,7 @@ std::int32_t TxStatusMonitor(os::EventHandle txEvent) {
   try {
     {
       auto request = modem->GetCurrentConfigurationAsync();
-      configuration = Wait(*request, kAsyncOperationTimeout);
+      configuration = Wait(*request, kAsyncOperationTimeout, L"The configuration request");
     }
     std::shared_ptr<SarManager> manager = configuration ? configuration->SarManager() : nullptr;
 
@@ -60,7 +60,7 @@ std::int32_t TxStatusMonitor(os::EventHandle txEvent) {
 
     {
       auto hysteresis = manager->SetTransmissionStateChangedHysteresisAsync(kTransmissionHysteresisTicks);
-      Wait(*hysteresis, kAsyncOperationTimeout);
+      Wait(*hysteresis, kAsyncOperationTimeout, L"The hysteresis request");
     }
     // Kept so that stopping monitoring also removes the handler.
     transmissionSubscription =

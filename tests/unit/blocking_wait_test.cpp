@@ -113,10 +113,11 @@ TEST(BlockingWaitTest, LateCompletionAfterATimeOutTouchesOnlyItsOwnState) {
   os.speed = 1000.0;
   auto operation = std::make_shared<ManualOperation>();
   try {
-    Wait(*operation, std::chrono::milliseconds(50));
+    Wait(*operation, std::chrono::milliseconds(50), L"The test's request");
     ADD_FAILURE() << "no time-out";
   } catch (const PlatformError& error) {
     EXPECT_EQ(error.code(), kTimeout);
+    EXPECT_EQ(error.message(), L"The test's request did not complete within 50 ms.") << "the time-out names its request";
   }
   EXPECT_EQ(operation->cancels, 1) << "an operation given up is cancelled before it is released";
   // The waiter's frame is gone; the completion still runs its handler safely.

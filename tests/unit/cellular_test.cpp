@@ -262,7 +262,9 @@ TEST_P(SetCommandBoundTest, ThirtySecondsToTheMillisecond) {
 
 INSTANTIATE_TEST_SUITE_P(Answers, SetCommandBoundTest,
                          ::testing::Values(BoundCase{29999, 0, "\nSAR Mode: 1\n"},
-                                           BoundCase{30000, 1, " 0x800705b4 - "}),
+                                           BoundCase{30000, 1,
+                                                     " 0x800705b4 - The SAR configuration command did not complete "
+                                                     "within 30000 ms."}),
                          [](const auto& info) { return "At" + std::to_string(info.param.answerMs) + "ms"; });
 
 TEST_F(InitSarTest, AnAnswerAfterTheTimeOutTouchesNothingThatIsGone) {
@@ -344,6 +346,7 @@ struct SlowRequests {
   bool started;
   bool managerKept;
   std::int64_t endsAtMs;
+  const char* timedOut;  // the request the debug channel names, when one timed out
   friend void PrintTo(const SlowRequests& c, std::ostream* out) { *out << c.name; }
 };
 
@@ -366,16 +369,17 @@ TEST_P(TxStatusMonitorBoundTest, EveryRequestIsAwaitedUpToTheBoundAndNoLonger) {
   if (c.started) {
     EXPECT_TRUE(os_.Debug().empty());
   } else {
-    EXPECT_EQ(os_.Debug(), std::vector<std::string>{"0x800705b4 - The operation did not complete in time.\n"});
+    EXPECT_EQ(os_.Debug(), std::vector<std::string>{"0x800705b4 - The " + std::string(c.timedOut) +
+                                                    " request did not complete within 30000 ms.\n"});
     EXPECT_EQ(faults_->Calls("TransmissionStateChanged"), 0) << "no handler after a time-out";
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Answers, TxStatusMonitorBoundTest,
-    ::testing::Values(SlowRequests{"ConfigurationAfterTheBound", 30001, 0, false, false, 30000},
-                      SlowRequests{"HysteresisAfterTheBound", 0, 30001, false, true, 30000},
-                      SlowRequests{"BothJustInside", 29999, 29999, true, true, 59998}),
+    ::testing::Values(SlowRequests{"ConfigurationAfterTheBound", 30001, 0, false, false, 30000, "configuration"},
+                      SlowRequests{"HysteresisAfterTheBound", 0, 30001, false, true, 30000, "hysteresis"},
+                      SlowRequests{"BothJustInside", 29999, 29999, true, true, 59998, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ModemFixture, ApartmentJoinFailureIsThrownToTheCaller) {
