@@ -26,6 +26,12 @@ bool FaultTable::IsKnownOp(std::string_view op) noexcept {
   return std::find(std::begin(kKnownOps), std::end(kKnownOps), op) != std::end(kKnownOps);
 }
 
+std::string FaultTable::KnownOps() {
+  std::string names;
+  for (const std::string_view op : kKnownOps) (names += names.empty() ? "" : ", ") += op;
+  return names;
+}
+
 std::int64_t FaultTable::Calls(std::string_view op) const {
   std::lock_guard lock(mutex_);
   auto counter = calls_.find(op);

@@ -30,6 +30,8 @@ class FaultTable {
 
   // Every op name that a scenario may name.
   static bool IsKnownOp(std::string_view op) noexcept;
+  // Those names, ", " between them, for the error that refuses any other.
+  static std::string KnownOps();
 
  private:
   mutable std::mutex mutex_;

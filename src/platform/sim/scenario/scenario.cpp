@@ -62,7 +62,7 @@ Fault ReadFault(const Json& value, const std::string& path) {
   const ObjectReader object(ExpectObject(value, path), path, {"op", "hresult", "call"});
   Fault fault;
   fault.op = ReadString(object.Require("op"), object.PathOf("op"));
-  if (!FaultTable::IsKnownOp(fault.op)) Fail(object.PathOf("op"), "unknown op " + Quoted(fault.op));
+  if (!FaultTable::IsKnownOp(fault.op)) Fail(object.PathOf("op"), "unknown op " + Quoted(fault.op) + "; expected one of " + FaultTable::KnownOps());
 
   const Json& hresult = object.Require("hresult");
   const std::string hresultPath = object.PathOf("hresult");
