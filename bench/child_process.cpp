@@ -25,7 +25,9 @@ std::vector<std::string> MergedEnvironment(const std::vector<std::string>& repla
     for (const std::string& replacement : replacements) replaced = replaced || NameOf(replacement) == NameOf(current);
     if (!replaced) merged.push_back(current);
   }
-  merged.insert(merged.end(), replacements.begin(), replacements.end());
+  // A name alone (no '=') only removes the variable.
+  for (const std::string& replacement : replacements)
+    if (replacement.find('=') != std::string::npos) merged.push_back(replacement);
   return merged;
 }
 

@@ -15,7 +15,8 @@ class ChildProcess {
   enum class Output { kPipe, kDiscard };
 
   // Starts `path` with no arguments, this process's environment with `environment` entries
-  // (NAME=value) replacing those of the same name, standard output to a pipe or /dev/null,
+  // (NAME=value) replacing those of the same name (NAME alone: removed, so that the child
+  // runs as if it was never set), standard output to a pipe or /dev/null,
   // standard error to /dev/null. Throws std::runtime_error naming the path on failure.
   ChildProcess(const std::string& path, const std::vector<std::string>& environment, Output output);
   ~ChildProcess();

@@ -12,7 +12,7 @@ namespace korvi::bench {
 void RunDefaultScenario(const Options& options, Report& report) {
   const std::string binary = options.Path("binary");
   const auto started = std::chrono::steady_clock::now();
-  ChildProcess child(binary, {"KORVI_SIM_SCENARIO=", "KORVI_DEBUG_LOG=/dev/null"}, ChildProcess::Output::kDiscard);
+  ChildProcess child(binary, {"KORVI_SIM_SCENARIO", "KORVI_DEBUG_LOG=/dev/null"}, ChildProcess::Output::kDiscard);
   const ChildProcess::Ended ended = child.Wait();
   const auto took = std::chrono::steady_clock::now() - started;
   if (!WIFEXITED(ended.status) || WEXITSTATUS(ended.status) != 0) {

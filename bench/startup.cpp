@@ -16,7 +16,7 @@ constexpr const char* kMonitoringStarted = " [Korvi] sarManager.StartTransmissio
 
 // The embedded default scenario, and the debug channel into /dev/null rather than the
 // system log.
-const std::vector<std::string> kEnvironment = {"KORVI_SIM_SCENARIO=", "KORVI_DEBUG_LOG=/dev/null"};
+const std::vector<std::string> kEnvironment = {"KORVI_SIM_SCENARIO", "KORVI_DEBUG_LOG=/dev/null"};
 
 Nanoseconds TimeOneStart(const std::string& binary) {
   const auto started = std::chrono::steady_clock::now();

@@ -1,7 +1,9 @@
 // Scenario files: every key's wrong type and range is an error naming the key, a typo never
 // becomes a default, and the values that are accepted arrive exactly as written.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -12,6 +14,8 @@
 #include "default_scenario.h"
 #include "platform/sim/scenario/scenario.h"
 #include "platform/sim/scenario/scenario_file.h"
+#include "platform/sim/scenario/scenario_source.h"
+#include "platform/sim/scenario/sha256.h"
 
 namespace korvi::sim {
 namespace {
@@ -140,6 +144,21 @@ TEST(ScenarioErrors, Modem) {
   });
 }
 
+// The list an unknown op's error offers holds every op a fault may name, and nothing else.
+TEST(ScenarioErrors, AnUnknownOpListsTheKnownOnes) {
+  const std::string list = FaultTable::KnownOps();
+  std::vector<std::string> names;
+  for (std::size_t at = 0; at <= list.size();) {
+    const std::size_t comma = std::min(list.find(", ", at), list.size());
+    names.push_back(list.substr(at, comma - at));
+    at = comma + 2;
+  }
+  for (const std::string& name : names) EXPECT_TRUE(FaultTable::IsKnownOp(name)) << name;
+  // The first and the last of the table, and a few between.
+  for (const char* op : {"RoInitialize", "SimIccId", "NetworkDeviceStatus", "ExecMethod", "WaitForTxEvent"})
+    EXPECT_NE(std::find(names.begin(), names.end(), op), names.end()) << op << " is not offered";
+}
+
 TEST(ScenarioErrors, Faults) {
   ExpectErrors({
       {"{\"faults\": {}}", "s.json: faults: expected an array, got an object"},
@@ -148,7 +167,7 @@ TEST(ScenarioErrors, Faults) {
       {"{\"faults\": [{\"op\": \"Next\"}]}", "s.json: faults[0].hresult: missing"},
       {"{\"faults\": [{\"op\": 5, \"hresult\": 1}]}", "s.json: faults[0].op: expected a string, got 5"},
       {"{\"faults\": [{\"op\": \"GetDefualt\", \"hresult\": \"0x80004005\"}]}",
-       "s.json: faults[0].op: unknown op \"GetDefualt\""},
+       "s.json: faults[0].op: unknown op \"GetDefualt\"; expected one of " + FaultTable::KnownOps()},
       {"{\"faults\": [{\"op\": \"Next\", \"hresult\": 1}, {\"op\": \"Next\", \"hresult\": 1, \"calls\": 1}]}",
        "s.json: faults[1].calls: unknown key; expected one of op, hresult, call"},
       {"{\"faults\": [{\"op\": \"Get\", \"hresult\": \"80070005\"}]}",
@@ -312,9 +331,10 @@ TEST(ScenarioErrors, InputIsShownShortAndPrintable) {
        "is_transmitting_ms"},
       {"{\"" + std::string(80, 'k') + "\": 1}", "s.json: " + std::string(80, 'k') + ": " + kTopKeys},
       {"{\"k\\u0001\\u00e9\": 1}", "s.json: \"k\\x01\\xc3\\xa9\": " + std::string(kTopKeys)},
-      {"{\"faults\": [{\"op\": \"" + longKey + "\", \"hresult\": 1}]}", "s.json: faults[0].op: unknown op " + cutKey},
+      {"{\"faults\": [{\"op\": \"" + longKey + "\", \"hresult\": 1}]}",
+       "s.json: faults[0].op: unknown op " + cutKey + "; expected one of " + FaultTable::KnownOps()},
       {"{\"faults\": [{\"op\": \"Get\\u00e9\\n\", \"hresult\": 1}]}",
-       "s.json: faults[0].op: unknown op \"Get\\xc3\\xa9\\n\""},
+       "s.json: faults[0].op: unknown op \"Get\\xc3\\xa9\\n\"; expected one of " + FaultTable::KnownOps()},
       {"{\"speed\": \"" + std::string(79, 's') + "\\u00ff\"}",
        "s.json: speed: expected a number, got \"" + std::string(79, 's') + "\"..."},
       // The parser's message quotes the token it stopped at, which can be the rest of the file.
@@ -443,6 +463,68 @@ TEST(ScenarioFile, ReadsEveryByteOrNamesThePathAndReason) {
   EXPECT_EQ(errorOf(missing), missing + ": cannot read the file: No such file or directory");
   EXPECT_EQ(errorOf(directory.string()), directory.string() + ": cannot read the file: it is a directory, not a regular file");
   std::filesystem::remove_all(directory);
+}
+
+
+// The hash that names a scenario is SHA-256 as sha256sum gives it: the standard's own vectors,
+// the padding that fits one block and the one that needs a second, and a long input.
+TEST(ScenarioSource, Sha256IsTheStandardOne) {
+  const std::pair<std::string, const char*> cases[] = {
+      {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+      {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+      {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",  // 56 bytes: a second block
+       "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+      {"abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopqklmnopqrlmnopqrsmnopqrstnopqrstu",
+       "cf5b16a778af8380036ce59e7b0492370b249b11e8f07a51afac45037afee9d1"},
+      // The most that leaves room for the length in the last block, one whole block, and a
+      // whole block before that longest tail.
+      {std::string(55, 'a'), "9f4390f8d30c2dd92ec9f095b65e2b9ae9b0a925a5258e241c9f1e910f734318"},
+      {std::string(64, 'a'), "ffe054fe7ae0cb6dc65c3af9b61d5209f439851db43d0ba5997337df154668eb"},
+      {std::string(119, 'a'), "31eba51c313a5c08226adf18d4a359cfdfd8d2e816b13f4af952f7ea6584dcfb"},
+      {std::string(1000000, 'a'), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+  };
+  for (const auto& [bytes, hex] : cases) EXPECT_EQ(Sha256Hex(bytes), hex) << bytes.size() << " bytes";
+}
+
+// Where the scenario came from: the embedded default when the variable is unset, the file's
+// own bytes hashed when it names one, and a refusal when it is set but empty.
+TEST(ScenarioSource, NamesTheFileOrTheDefaultAndRefusesAnEmptyName) {
+  const LoadedScenario embedded = LoadScenario(nullptr);
+  EXPECT_FALSE(embedded.source.path);
+  EXPECT_EQ(embedded.source.sha256, Sha256Hex(kDefaultScenario));
+  EXPECT_EQ(ScenarioText(embedded.source), "the embedded default, sha256 " + Sha256Hex(kDefaultScenario));
+
+  try {
+    LoadScenario("");
+    ADD_FAILURE() << "an empty KORVI_SIM_SCENARIO was taken";
+  } catch (const ScenarioError& error) {
+    EXPECT_STREQ(error.what(), "KORVI_SIM_SCENARIO: set but empty; name a scenario file, or unset it to run the "
+                               "embedded default scenario");
+  }
+
+  const auto path = std::filesystem::temp_directory_path() /
+                    ("korvi-scenario-source-" + std::to_string(::getpid()) + ".json");
+  const std::string text = "{ \"speed\": 2 }\n";
+  std::ofstream(path, std::ios::binary) << text;
+  const LoadedScenario file = LoadScenario(path.c_str());
+  std::filesystem::remove(path);
+  EXPECT_EQ(file.scenario.speed, 2.0);
+  EXPECT_EQ(file.source.path, path.string());
+  EXPECT_EQ(file.source.sha256, Sha256Hex(text));
+}
+
+// The run record's scenario member is valid JSON for any path: quotes, backslashes (a Windows
+// path) and control bytes escaped, UTF-8 kept, a byte that is not UTF-8 read as Latin-1.
+TEST(ScenarioSource, TheRunRecordsMemberIsJsonForAnyPath) {
+  const std::string hash(64, 'f');
+  const std::pair<ScenarioSource, std::string> cases[] = {
+      {{std::nullopt, hash}, R"({"embedded":true,"sha256":")" + hash + "\"}"},
+      {{"scenarios/default.json", hash}, R"({"path":"scenarios/default.json","sha256":")" + hash + "\"}"},
+      {{R"(Z:\work\a "b".json)", hash}, R"({"path":"Z:\\work\\a \"b\".json","sha256":")" + hash + "\"}"},
+      {{"caf\xc3\xa9\x01\x7f\xff\xc3", hash},
+       "{\"path\":\"caf\xc3\xa9\\u0001\\u007f\\u00ff\\u00c3\",\"sha256\":\"" + hash + "\"}"},
+  };
+  for (const auto& [source, json] : cases) EXPECT_EQ(ScenarioJson(source), json);
 }
 
 }  // namespace

@@ -132,7 +132,7 @@ TEST(FiguresSummary, LinesGiveCountsAndMillisecondsWithAnEvenMedianAveraged) {
   std::ostringstream out;
   figures.Write(out);
   EXPECT_EQ(out.str(),
-            "korvi-sim: trace: notifications 1, wake-ups 1, firmware calls 4 (failed 1)\n"
+            "korvi-sim: trace: notifications 1, wake-ups 1, firmware calls 4 (failed 1, completed 3)\n"
             "korvi-sim: time transmitting: 1232.567 ms simulated, in 2 bursts; transmitting at exit: yes\n"
             "korvi-sim: exposure (transmitting while WLAN power normal): 1.250 ms simulated\n"
             "korvi-sim: reaction latency (transmission start to reduced WLAN power): 2 measured, median 0.625 ms, "
@@ -158,6 +158,7 @@ TEST(TraceLines, EachEventHasItsFields) {
   TraceRecord run = At(3, TraceEvent::kRun);
   run.wallUs = 1;
   run.speed = 0.25;
+  run.identity = R"("build":{"version":"1.0.0","commit":"-"},"scenario":{"embedded":true,"sha256":"-"})";
   TraceRecord tx = Tx(300123, true);
   tx.wallUs = 60024;
   tx.scenarioMs = 300;
@@ -173,7 +174,8 @@ TEST(TraceLines, EachEventHasItsFields) {
   exit.result = 1;
 
   const std::pair<TraceRecord, std::string> cases[] = {
-      {run, R"({"t_sim_us":3,"t_wall_us":1,"event":"run","speed":0.25,"version":1})"},
+      {run, R"({"t_sim_us":3,"t_wall_us":1,"event":"run","speed":0.25,"version":2,"build":{"version":"1.0.0",)"
+            R"("commit":"-"},"scenario":{"embedded":true,"sha256":"-"}})"},
       {tx, R"({"t_sim_us":300123,"t_wall_us":60024,"event":"tx","transmitting":true,"scenario_ms":300})"},
       {notify, R"({"t_sim_us":7,"t_wall_us":0,"event":"notify","transmitting":false,"result":"0x80004005"})"},
       {wake, R"({"t_sim_us":8,"t_wall_us":0,"event":"wake","result":"0xFFFFFFFF"})"},

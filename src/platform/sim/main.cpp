@@ -11,16 +11,23 @@
 #include <string>
 
 #include "controller/service.h"
-#include "default_scenario.h"
 #include "platform/sim/files/own_file.h"
 #include "platform/sim/files/shown_input.h"
 #include "platform/sim/notebook.h"
-#include "platform/sim/scenario/scenario_file.h"
+#include "platform/sim/scenario/scenario_source.h"
 
 namespace {
 namespace sim = korvi::sim;
 
 constexpr int kExitBadInput = 2;
+
+// Whether stderr shows where the console does: one terminal, or one file or pipe for both
+// (2>&1). The notebook's lines there must not continue a line the service left open.
+bool StderrSharesConsole() {
+  const std::optional<sim::FileId> out = sim::StandardOutput();
+  const std::optional<sim::FileId> err = sim::StandardError();
+  return out && err && sim::SameFile(*out, *err);
+}
 
 // What follows the service's end on every way out: its exit in the trace, the notebook
 // stopped, the process-wide objects released, the summary on stderr.
@@ -28,6 +35,7 @@ void Finish(sim::Notebook& notebook, int exitCode) {
   notebook.RecordExit(exitCode);
   notebook.Stop();
   korvi::controller::ReleaseProcessObjects();
+  notebook.StartOwnLine(std::cerr, StderrSharesConsole());
   notebook.WriteSummary(std::cerr);
 }
 
@@ -67,9 +75,7 @@ int main() {
   std::unique_ptr<sim::Notebook> notebook;
   try {
     const char* scenarioPath = std::getenv("KORVI_SIM_SCENARIO");
-    const sim::Scenario scenario = scenarioPath != nullptr && *scenarioPath != '\0'
-                                       ? sim::ParseScenario(sim::ReadScenarioFile(scenarioPath), scenarioPath)
-                                       : sim::ParseScenario(sim::kDefaultScenario, "embedded default scenario");
+    const sim::LoadedScenario scenario = sim::LoadScenario(scenarioPath);
     const RunFiles files(scenarioPath);
     const char* debugPath = std::getenv("KORVI_DEBUG_LOG");
     const bool debugToFile = debugPath != nullptr && *debugPath != '\0';
@@ -104,8 +110,8 @@ int main() {
   // Called on the service's thread inside its wait, which never returns: the service still
   // holds its event and the objects it works with, as the summary then says.
   notebook->WhenTimelineSpent([&notebook] {
-    std::fflush(stdout);
     // Nothing will ever happen on the notebook again but the service's radio checks.
+    notebook->StartOwnLine(std::cerr, StderrSharesConsole());
     std::cerr << sim::kTimelineSpentLine;
     Finish(*notebook, sim::kExitTimelineSpent);
     std::fflush(nullptr);

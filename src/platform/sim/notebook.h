@@ -14,6 +14,7 @@
 #include "platform/sim/recorder/trace_log.h"
 #include "platform/sim/scenario/fault_table.h"
 #include "platform/sim/scenario/scenario.h"
+#include "platform/sim/scenario/scenario_source.h"
 #include "platform/sim/scheduler/scheduler.h"
 
 namespace korvi::sim {
@@ -29,8 +30,9 @@ class Notebook {
   // traceFile empty: no trace file; the records still make the figures at exit. The virtual
   // clock is the notebook's own; the real-time one serves a host whose service waits on real
   // kernel objects (the Windows build's own events and sleeps), which the scheduler cannot see.
-  Notebook(const Scenario& scenario, std::unique_ptr<DebugSink> debug, std::unique_ptr<TraceFile> traceFile = nullptr,
-           Clock clock = Clock::kVirtual);
+  // The scenario's source is named first in the trace's run record and on stderr.
+  Notebook(const LoadedScenario& loaded, std::unique_ptr<DebugSink> debug,
+           std::unique_ptr<TraceFile> traceFile = nullptr, Clock clock = Clock::kVirtual);
   ~Notebook();
   Notebook(const Notebook&) = delete;
   Notebook& operator=(const Notebook&) = delete;
@@ -48,8 +50,15 @@ class Notebook {
   // Stops the platform thread and drops every reference the platform holds.
   void Stop();
 
-  // What the notebook saw, for stderr: firmware calls and the WLAN power they left, the
-  // notifications, the platform objects still held, and the figures made from the trace.
+  // Before the host's own lines on `out` once the service has run (the summary, the line that
+  // says the timeline is spent): the console's bytes go out first, and where `out` shows
+  // where the console does (one terminal, or one file for both), a line the service left
+  // open is ended, so that the host's line starts a line of its own.
+  void StartOwnLine(std::ostream& out, bool sharesConsole);
+
+  // What the notebook saw, for stderr: the scenario and the build first, then the firmware
+  // calls and the WLAN power they left, the notifications, the platform objects still held,
+  // and the figures made from the trace.
   void WriteSummary(std::ostream& out) const;
 
   // The parts, for a host that serves them to the service itself (the Windows test bed's fake
@@ -69,6 +78,7 @@ class Notebook {
   SimModemPlatform modem_;
   SimWmi wmi_;
   std::vector<TimelineItem> timeline_;
+  ScenarioSource source_;
 };
 
 }  // namespace korvi::sim

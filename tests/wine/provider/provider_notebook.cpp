@@ -9,8 +9,7 @@
 #include <ostream>
 #include <string>
 
-#include "default_scenario.h"
-#include "platform/sim/scenario/scenario_file.h"
+#include "platform/sim/scenario/scenario_source.h"
 #include "reaction_stamps.h"
 #include "service_hooks.h"
 
@@ -26,14 +25,6 @@ class NoDebugSink final : public sim::DebugSink {
   void Write(std::string_view) noexcept override {}
 };
 
-sim::Scenario LoadScenario() {
-  const char* path = std::getenv("KORVI_SIM_SCENARIO");
-  sim::Scenario scenario = path != nullptr && *path != '\0'
-                               ? sim::ParseScenario(sim::ReadScenarioFile(path), path)
-                               : sim::ParseScenario(sim::kDefaultScenario, "embedded default scenario");
-  return scenario;
-}
-
 }  // namespace
 
 Kernel KernelOfTheService() {
@@ -45,7 +36,7 @@ Kernel KernelOfTheService() {
 
 ProviderNotebook* ProviderNotebook::Make() {
   try {
-    return new ProviderNotebook(LoadScenario());
+    return new ProviderNotebook(sim::LoadScenario(std::getenv("KORVI_SIM_SCENARIO")));
   } catch (const std::exception& error) {
     std::fprintf(stderr, "korvi-sar: %s\n", error.what());
   } catch (...) {
@@ -84,7 +75,7 @@ std::unique_ptr<sim::TraceFile> TraceFileFromEnvironment() {
 }
 }  // namespace
 
-ProviderNotebook::ProviderNotebook(const sim::Scenario& scenario)
+ProviderNotebook::ProviderNotebook(const sim::LoadedScenario& scenario)
     : notebook_(scenario, std::make_unique<NoDebugSink>(), TraceFileFromEnvironment(),
                 KernelOfTheService() == Kernel::kReal ? sim::Clock::kRealTime : sim::Clock::kVirtual) {
   // Called inside the service's bounded wait with nothing left to happen: the run ends there,

@@ -48,7 +48,7 @@ class ProviderNotebook {
   void WriteSummary(std::ostream& out) const { notebook_.WriteSummary(out); }
 
  private:
-  explicit ProviderNotebook(const sim::Scenario& scenario);
+  explicit ProviderNotebook(const sim::LoadedScenario& scenario);
   static ProviderNotebook* Make();
 
   sim::Notebook notebook_;

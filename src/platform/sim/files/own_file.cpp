@@ -77,11 +77,16 @@ std::optional<FileId> ExistingFile(const std::string& path) {
   return IdOf(status);
 }
 
-std::optional<FileId> StandardOutput() {
+namespace {
+std::optional<FileId> StandardStream(int fd) {
   struct stat status {};
-  if (::fstat(1, &status) != 0) return std::nullopt;
+  if (::fstat(fd, &status) != 0) return std::nullopt;
   return IdOf(status);
 }
+}  // namespace
+
+std::optional<FileId> StandardOutput() { return StandardStream(1); }
+std::optional<FileId> StandardError() { return StandardStream(2); }
 
 OwnFile OwnFile::Open(const std::string& path, Use use) {
   // Looked at before it is opened, since opening a device can do things of its own.

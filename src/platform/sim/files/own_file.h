@@ -31,8 +31,9 @@ std::string KindOf(const FileId& id);
 
 // What the path names now; empty when it does not exist or cannot be looked at.
 std::optional<FileId> ExistingFile(const std::string& path);
-// The process's standard output, if it has one.
+// The process's standard output and standard error, if it has them.
 std::optional<FileId> StandardOutput();
+std::optional<FileId> StandardError();
 
 // The reason an open was refused, without the path: "No such file or directory", or
 // "it is a FIFO, not a regular file". Callers say which file and what for.

@@ -85,6 +85,7 @@ void SimOs::WriteConsole(std::string_view text) noexcept {
   // (FlushConsole) and at exit, not after every message: a storm of changes would otherwise
   // cost a system call per line.
   std::fwrite(text.data(), 1, text.size(), stdout);
+  if (!text.empty()) consoleLineOpen_.store(text.back() != '\n');
 }
 
 std::unique_ptr<os::CompletionSignal> SimOs::CreateCompletionSignal() noexcept {

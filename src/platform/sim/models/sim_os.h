@@ -4,6 +4,7 @@
 // the service's loop.
 #pragma once
 
+#include <atomic>
 #include <functional>
 
 #include "os/os_platform.h"
@@ -56,6 +57,12 @@ class SimOs final : public os::OsPlatform {
   // benchmarks).
   void SetTimelineSpentHandler(std::function<void()> handler) { onTimelineSpent_ = std::move(handler); }
 
+  // Whether the console's last byte left its line open (most of the service's messages end
+  // without a line break); from then on the line counts as ended. A host whose own lines show
+  // where the console does ends that line first when this says so, and adds no empty line
+  // when it does not.
+  bool TakeOpenConsoleLine() noexcept { return consoleLineOpen_.exchange(false); }
+
  private:
   static void FlushConsole() noexcept;
 
@@ -65,6 +72,7 @@ class SimOs final : public os::OsPlatform {
   Recorder& recorder_;
   bool anotherInstance_ = false;
   std::function<void()> onTimelineSpent_;
+  std::atomic<bool> consoleLineOpen_{false};
 };
 
 }  // namespace korvi::sim

@@ -85,8 +85,11 @@ void RunFigures::Add(const TraceRecord& record) {
 }
 
 void RunFigures::Write(std::ostream& out) const {
+  // Firmware calls are the method calls that reached the firmware, failed ones included; the
+  // completed ones are those that set the power, as korvi-capture's summary counts them too.
   out << "korvi-sim: trace: notifications " << notifications_ << ", wake-ups " << wakeUps_ << ", firmware calls "
-      << firmwareCalls_ << " (failed " << firmwareFailures_ << ")\n";
+      << firmwareCalls_ << " (failed " << firmwareFailures_ << ", completed " << firmwareCalls_ - firmwareFailures_
+      << ")\n";
   out << "korvi-sim: time transmitting: " << Milliseconds(transmittingUs_) << " ms simulated, in " << starts_
       << (starts_ == 1 ? " burst" : " bursts") << "; transmitting at exit: " << (transmitting_ ? "yes" : "no") << "\n";
   out << "korvi-sim: exposure (transmitting while WLAN power normal): " << Milliseconds(exposureUs_)

@@ -49,7 +49,8 @@ std::string TraceLine(const TraceRecord& record) {
     case TraceEvent::kRun: {
       char speed[32];
       std::snprintf(speed, sizeof speed, "%.17g", record.speed);  // the scenario's value, exactly
-      line += ",\"speed\":" + std::string(speed) + ",\"version\":1";
+      line += ",\"speed\":" + std::string(speed) + ",\"version\":2";
+      if (!record.identity.empty()) line += "," + std::string(record.identity);
       break;
     }
     case TraceEvent::kTransmission:

@@ -5,7 +5,8 @@
 
 namespace korvi::sim {
 
-TraceLog::TraceLog(const Scheduler& clock, std::unique_ptr<TraceFile> file) : clock_(clock), file_(std::move(file)) {}
+TraceLog::TraceLog(const Scheduler& clock, std::unique_ptr<TraceFile> file, std::string identity)
+    : clock_(clock), file_(std::move(file)), identity_(std::move(identity)) {}
 
 void TraceLog::Record(TraceRecord record) noexcept {
   std::lock_guard lock(mutex_);
@@ -22,7 +23,9 @@ void TraceLog::Record(TraceRecord record) noexcept {
 }
 
 // Each report is one record; the stamps are set when it is made.
-void TraceLog::Run(double speed) noexcept { Record({.event = TraceEvent::kRun, .speed = speed}); }
+void TraceLog::Run(double speed) noexcept {
+  Record({.event = TraceEvent::kRun, .speed = speed, .identity = identity_});
+}
 
 void TraceLog::Transmission(bool transmitting, std::int64_t scenarioMs) noexcept {
   Record({.event = TraceEvent::kTransmission, .transmitting = transmitting, .scenarioMs = scenarioMs});

@@ -14,6 +14,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 
 #include "platform/sim/recorder/recorder.h"
 #include "platform/sim/recorder/run_figures.h"
@@ -25,8 +26,9 @@ namespace korvi::sim {
 
 class TraceLog final : public Recorder {
  public:
-  // file empty: the records only feed the figures.
-  TraceLog(const Scheduler& clock, std::unique_ptr<TraceFile> file);
+  // file empty: the records only feed the figures. identity: what the run record names
+  // besides its speed (see TraceRecord::identity).
+  TraceLog(const Scheduler& clock, std::unique_ptr<TraceFile> file, std::string identity = {});
 
   void Run(double speed) noexcept override;
   void Transmission(bool transmitting, std::int64_t scenarioMs) noexcept override;
@@ -48,6 +50,7 @@ class TraceLog final : public Recorder {
   const Scheduler& clock_;
   mutable std::mutex mutex_;
   std::unique_ptr<TraceFile> file_;
+  const std::string identity_;
   RunFigures figures_;
   bool lost_ = false;  // a record could not be made (memory ran out)
 };

@@ -4,13 +4,14 @@
 
 #include <cstdint>
 #include <optional>
+#include <string_view>
 
 #include "platform/sim/recorder/recorder.h"
 
 namespace korvi::sim {
 
 enum class TraceEvent {
-  kRun,            // the notebook started; speed
+  kRun,            // the notebook started; speed, identity
   kTransmission,   // the modem started or stopped transmitting; transmitting, scenarioMs
   kNotification,   // one transmission-state notification reached a handler; transmitting, result
   kWake,           // the service's event wait returned; result (the wait result)
@@ -37,6 +38,9 @@ struct TraceRecord {
   RadioOffCause cause = RadioOffCause::kStatus;
   double speed = 1.0;
   const char* op = "";  // the call that started the cancelled request
+  // The run record's members after its version: the build and the scenario, as JSON
+  // ("build":{...},"scenario":{...}); the text belongs to whoever made the record.
+  std::string_view identity = {};
 };
 
 }  // namespace korvi::sim
