@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "capture_session.h"
+#include "os/build_id.h"
 
 namespace korvi::capture {
 namespace {
@@ -26,7 +27,7 @@ TEST(CaptureSessionAbandonTest, HeldRecordsAndTheirCountsGoOut) {
   ASSERT_EQ(capture.lines.size(), 2u);  // run and notify; the request is held
   capture.session.OnAbandon(50);
   EXPECT_EQ(capture.lines, (std::vector<std::string>{
-                               R"({"t_sim_us":0,"event":"run","source":"capture","version":1})",
+                               R"({"t_sim_us":0,"event":"run","source":"capture","version":2,"build":)" + build::Json() + "}",
                                R"({"t_sim_us":10,"event":"notify"})",
                                R"({"t_sim_us":10,"event":"firmware_start","wlan_state":null})",
                                R"({"t_sim_us":50,"event":"firmware_end","wlan_state":null,"result":null})"}));

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "capture_record.h"
+#include "os/build_id.h"
 #include "trace_builder.h"
 
 namespace korvi::capture {
@@ -46,7 +47,7 @@ std::vector<std::string> Build(const std::vector<Input>& inputs) {
   return lines;
 }
 
-constexpr char kRun[] = R"({"t_sim_us":0,"event":"run","source":"capture","version":1})";
+const std::string kRun = R"({"t_sim_us":0,"event":"run","source":"capture","version":2,"build":)" + build::Json() + "}";
 
 struct BuildCase {
   const char* name;

@@ -88,6 +88,25 @@ TEST_F(RotatingLogTest, ALineLongerThanAFileIsCutToFit) {
   EXPECT_EQ(Read(folder_ / "korvi-supervisor.log"), std::string(15, 'y') + "\n");
 }
 
+// The header (the run record) opens every file the log starts and precedes this log's first
+// line in a file an earlier one left; it is never written twice into one file, and the bound
+// holds with it.
+TEST_F(RotatingLogTest, EveryFileOpensWithTheHeader) {
+  fs::create_directories(folder_);
+  std::ofstream(folder_ / "korvi-supervisor.log", std::ios::binary) << "earlier\n";
+  {
+    RotatingLog log(folder_, 40, 3, "HEAD");
+    for (int i = 0; i < 8; ++i) log.Write("line " + std::to_string(i));  // 7 bytes each
+    log.Write(std::string(60, 'y'));  // cut to what a file holds beside its header
+    log.Flush();
+    EXPECT_EQ(log.lostLines(), 0u);
+  }
+  EXPECT_EQ(Read(folder_ / "korvi-supervisor.2.log"), "earlier\nHEAD\nline 0\nline 1\nline 2\n");
+  EXPECT_EQ(Read(folder_ / "korvi-supervisor.1.log"), "HEAD\nline 3\nline 4\nline 5\nline 6\nline 7\n");
+  EXPECT_EQ(Read(folder_ / "korvi-supervisor.log"), "HEAD\n" + std::string(34, 'y') + "\n");
+  for (const auto& entry : fs::directory_iterator(folder_)) EXPECT_LE(entry.file_size(), 40u) << entry.path();
+}
+
 TEST_F(RotatingLogTest, AFolderThatCannotBeMadeLosesLinesWithoutFailing) {
   fs::create_directories(folder_);
   std::ofstream(folder_ / "file") << "not a folder";

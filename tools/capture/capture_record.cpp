@@ -3,6 +3,8 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "os/build_id.h"
+
 namespace korvi::capture {
 namespace {
 
@@ -22,7 +24,8 @@ std::string TraceLine(const Record& record) {
   std::string line = "{\"t_sim_us\":" + std::to_string(record.us) + ",\"event\":";
   switch (record.kind) {
     case RecordKind::kRun:
-      return line + "\"run\",\"source\":\"capture\",\"version\":1}";
+      // Which build made the capture; a real notebook has no scenario to name.
+      return line + "\"run\",\"source\":\"capture\",\"version\":2,\"build\":" + build::Json() + "}";
     case RecordKind::kNotify:
       return line + "\"notify\"}";
     case RecordKind::kFirmwareStart:

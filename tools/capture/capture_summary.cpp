@@ -38,6 +38,12 @@ void CaptureSummary::Add(const Record& record) {
       return;
     case RecordKind::kFirmwareEnd:
       if (!record.result || *record.result != 0) ++failed_;
+      if (!record.result) {
+        ++unreached_;
+      } else {
+        ++firmwareCalls_;
+        if (*record.result == 0) ++completed_;
+      }
       for (const std::int64_t notified : answering_) reactions_.push_back(record.us - notified);
       answering_.clear();
       running_ = false;
@@ -66,9 +72,14 @@ Reaction CaptureSummary::reaction() const {
 }
 
 std::string CaptureSummary::Text() const {
-  std::string text = "korvi-capture: notifications " + std::to_string(notifications_) + ", firmware requests " +
-                     std::to_string(requests_) + " (failed " + std::to_string(failed_) + "), radio off " +
-                     std::to_string(radioOffs_) + ", exit code " +
+  // Firmware calls in the simulated notebook's words (korvi-sim's "trace:" line): the calls
+  // that reached ExecMethod, failed ones included. A WLAN request that stopped before it (its
+  // COM or WMI set-up failed) is a request but no firmware call.
+  std::string text = "korvi-capture: notifications " + std::to_string(notifications_) + ", WLAN requests " +
+                     std::to_string(requests_) + " (" + std::to_string(unreached_) +
+                     " stopped before the firmware), firmware calls " + std::to_string(firmwareCalls_) + " (failed " +
+                     std::to_string(firmwareCalls_ - completed_) + ", completed " + std::to_string(completed_) +
+                     "), radio off " + std::to_string(radioOffs_) + ", exit code " +
                      (exitCode_ ? std::to_string(*exitCode_) : std::string("unknown")) + "\n";
   const Reaction figures = reaction();
   text += "korvi-capture: reaction (notification to the end of the request after it): " +

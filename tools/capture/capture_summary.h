@@ -1,5 +1,5 @@
 // The figures a capture can give at its end, folded from its trace records as they become
-// ready: how many notifications and firmware requests (and how many of those failed), and the
+// ready: how many notifications, WLAN requests and firmware calls (and how many failed), and the
 // reaction from each notification to the end of the request that followed it.
 //
 // A notification is answered by the first request that starts after it in the trace, so
@@ -33,8 +33,13 @@ class CaptureSummary {
   void Add(const Record& record);
 
   std::size_t notifications() const noexcept { return notifications_; }
+  // WLAN requests: every request the console shows begun. Firmware calls: those of them that
+  // reached ExecMethod, failed ones included; completed: those it carried out (result 0).
   std::size_t requests() const noexcept { return requests_; }
   std::size_t failedRequests() const noexcept { return failed_; }
+  std::size_t unreached() const noexcept { return unreached_; }
+  std::size_t firmwareCalls() const noexcept { return firmwareCalls_; }
+  std::size_t completed() const noexcept { return completed_; }
   std::size_t unanswered() const noexcept { return waiting_.size(); }  // no request after them
   std::size_t radioOffs() const noexcept { return radioOffs_; }
   std::optional<std::uint32_t> exitCode() const noexcept { return exitCode_; }
@@ -47,6 +52,9 @@ class CaptureSummary {
   std::size_t notifications_ = 0;
   std::size_t requests_ = 0;
   std::size_t failed_ = 0;
+  std::size_t unreached_ = 0;  // requests that ended before ExecMethod
+  std::size_t firmwareCalls_ = 0;
+  std::size_t completed_ = 0;
   std::size_t radioOffs_ = 0;
   std::optional<std::uint32_t> exitCode_;
   std::vector<std::int64_t> waiting_;    // notifications no request has started after yet

@@ -3,6 +3,8 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "os/build_id.h"
+
 namespace korvi::supervisor {
 namespace {
 
@@ -59,6 +61,10 @@ std::string JsonText(std::string_view text) {
     }
   }
   return out + "\"";
+}
+
+std::string RunRecord() {
+  return Head("run") + ",\"source\":\"supervisor\",\"version\":2,\"build\":" + build::Json() + "}";
 }
 
 std::string NoteRecord(std::int64_t wallMs, std::string_view event, std::string_view text) {

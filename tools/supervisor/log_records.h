@@ -1,5 +1,7 @@
 // The field log's records: one JSON object per line, each naming its kind in "log".
 //
+//   run      which build of the supervisor writes what follows: it opens every file of the
+//            log, and the part each supervisor appends ("source", "version", "build")
 //   note     the supervisor's own events (started, a second supervisor, a bad option, the
 //            logon session ending, lines the log could not take)
 //   start    a life begins: its number, the wall-clock time and the program
@@ -29,6 +31,7 @@ namespace korvi::supervisor {
 std::string IsoTime(std::int64_t unixMs);
 std::string JsonText(std::string_view text);
 
+std::string RunRecord();
 std::string NoteRecord(std::int64_t wallMs, std::string_view event, std::string_view text);
 std::string StartRecord(int life, std::int64_t wallMs, std::string_view program);
 std::string ConsoleRecord(int life, std::int64_t us, std::string_view text, bool cut);

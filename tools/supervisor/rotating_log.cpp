@@ -1,5 +1,6 @@
 #include "rotating_log.h"
 
+#include <algorithm>
 #include <system_error>
 
 namespace korvi::supervisor {
@@ -28,8 +29,12 @@ bool MoveReplacing(const std::filesystem::path& from, const std::filesystem::pat
 
 }  // namespace
 
-RotatingLog::RotatingLog(std::filesystem::path folder, std::size_t fileBytes, int files)
-    : folder_(std::move(folder)), fileBytes_(fileBytes), files_(files < 1 ? 1 : files) {}
+RotatingLog::RotatingLog(std::filesystem::path folder, std::size_t fileBytes, int files, std::string header)
+    : folder_(std::move(folder)), fileBytes_(fileBytes), files_(files < 1 ? 1 : files), header_(std::move(header)) {
+  // Room for the header, its line break and a line of at least one byte with its own.
+  if (header_.size() + 3 > fileBytes_) header_.clear();
+  headed_ = header_.empty();
+}
 
 RotatingLog::~RotatingLog() { Close(); }
 
@@ -67,24 +72,30 @@ void RotatingLog::Rotate() noexcept {
     std::filesystem::resize_file(FileName(0), 0, error);
   }
   size_ = 0;
+  headed_ = header_.empty();
 }
 
+std::size_t RotatingLog::HeaderBytes() const noexcept { return headed_ ? 0 : header_.size() + 1; }
+
 void RotatingLog::Write(std::string_view line) noexcept {
-  if (line.size() + 1 > fileBytes_) line = line.substr(0, fileBytes_ - 1);
   if (!Open()) {
     ++lost_;
     return;
   }
-  if (size_ > 0 && size_ + line.size() + 1 > fileBytes_) {
+  // Cut to what a new file has room for, and then to what this one has.
+  const auto fitted = [&] { return std::min(line.size(), fileBytes_ - 1 - HeaderBytes()); };
+  if (size_ > 0 && size_ + HeaderBytes() + fitted() + 1 > fileBytes_) {
     Rotate();
     if (!Open()) {
       ++lost_;
       return;
     }
   }
+  line = line.substr(0, fitted());
   std::string whole;
   try {
-    whole.reserve(line.size() + 1);
+    whole.reserve(HeaderBytes() + line.size() + 1);
+    if (!headed_) whole.append(header_) += '\n';
     whole.append(line);
     whole += '\n';
   } catch (...) {
@@ -96,7 +107,9 @@ void RotatingLog::Write(std::string_view line) noexcept {
   if (written != whole.size()) {
     ++lost_;
     Close();  // reopened at the next write
+    return;
   }
+  headed_ = true;
 }
 
 void RotatingLog::Flush() noexcept {

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "arguments.h"
@@ -37,7 +38,33 @@ struct Shared {
   std::optional<std::string> passFailure;  // standard output stopped taking the child's output
                                            // (empty: no memory was left to say how)
   bool readFailed = false;                 // the child's output could not be read to its end (said at once)
+  bool consoleLineOpen = false;            // the last byte passed to standard output was not a line break
 };
+
+// Whether standard output and standard error show in one place: the same handle, the one
+// console a process has, or one file. There the summary must not continue a line the child
+// left open; elsewhere stderr's lines are all its own.
+bool OutputsShareOnePlace() noexcept {
+  const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+  if (out == nullptr || out == INVALID_HANDLE_VALUE || err == nullptr || err == INVALID_HANDLE_VALUE) return false;
+  if (out == err) return true;
+  DWORD mode = 0;
+  if (GetConsoleMode(out, &mode) && GetConsoleMode(err, &mode)) return true;
+  BY_HANDLE_FILE_INFORMATION a{};
+  BY_HANDLE_FILE_INFORMATION b{};
+  return GetFileType(out) == FILE_TYPE_DISK && GetFileType(err) == FILE_TYPE_DISK &&
+         GetFileInformationByHandle(out, &a) && GetFileInformationByHandle(err, &b) &&
+         a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+         a.nFileIndexLow == b.nFileIndexLow;
+}
+
+// Before a line of the capture's own on stderr (with shared.mutex held): where it shows after
+// the child's console, a line the child left open is ended first, so that the capture's line
+// starts one of its own; no empty line where the console's last line was ended already.
+void StartOwnLine(Shared& shared) noexcept {
+  if (std::exchange(shared.consoleLineOpen, false) && OutputsShareOnePlace()) std::fputs("\n", stderr);
+}
 
 bool WriteAll(HANDLE to, std::string_view bytes) {
   while (!bytes.empty()) {
@@ -70,9 +97,10 @@ void PassConsole(ChildProcess& child, Shared& shared) noexcept {
       if (GetLastError() != ERROR_BROKEN_PIPE) {
         // Said at once, as the service may run on for hours; the capture is incomplete.
         const std::string failure = FailureText("cannot read the program's output");
+        std::lock_guard lock(shared.mutex);
+        StartOwnLine(shared);
         std::fprintf(stderr, "korvi-capture: %s; the program's further output is dropped\n",
                      failure.empty() ? "cannot read the program's output" : failure.c_str());
-        std::lock_guard lock(shared.mutex);
         shared.readFailed = true;
       }
       break;
@@ -91,6 +119,9 @@ void PassConsole(ChildProcess& child, Shared& shared) noexcept {
       std::string failure = FailureText("cannot pass the child's output to standard output");
       std::lock_guard lock(shared.mutex);
       shared.passFailure = std::move(failure);
+    } else if (passing) {
+      std::lock_guard lock(shared.mutex);
+      shared.consoleLineOpen = bytes.back() != '\n';
     }
   }
   // Nobody drains the pipe from here on. Closed, it makes the child's next write fail at once
@@ -180,8 +211,9 @@ CloseTarget closeTarget;
 
 // The summary and what went wrong, on stderr; the capture's exit code. Called with
 // shared.mutex held, once (by whichever of Run and the close handler ends the session).
-int Report(const Shared& shared, const Tally& tally, const std::optional<OutputFile>& debugFile,
+int Report(Shared& shared, const Tally& tally, const std::optional<OutputFile>& debugFile,
            const std::optional<OutputFile>& trace, std::optional<DWORD> exitCode) {
+  StartOwnLine(shared);
   std::fputs(shared.session.summary().Text().c_str(), stderr);
   if (tally.foreign > 0) std::fprintf(stderr, "korvi-capture: ignored %zu messages of other processes\n", tally.foreign);
   if (tally.filled > 0) {
@@ -224,6 +256,7 @@ BOOL WINAPI OutliveBreak(DWORD event) noexcept {
     } catch (const std::bad_alloc&) {
       // What could not be written is lost; the summary still goes out.
     }
+    StartOwnLine(shared);
     std::fputs("korvi-capture: the console is closing (or the user logging off, or the system shutting down) while "
                "the program runs; its end is not recorded\n",
                stderr);

@@ -313,7 +313,7 @@ int Run(HINSTANCE instance) {
     line.logDir = FindLogDir(forms);
   }
   const std::wstring folder = line.logDir ? std::wstring(__wargv[1 + *line.logDir]) : DefaultLogFolder();
-  RotatingLog log(folder);
+  RotatingLog log(folder, kLogFileBytes, kLogFiles, RunRecord());
   if (usageError) {
     SayToParent(*usageError);
     log.Write(NoteRecord(WallMs(), "bad-option", *usageError));
