@@ -8,13 +8,15 @@ somewhere.
   and ./build/default/korvi-sar moved to WORK_DIR and BINARY, and must exit 0 with exactly
   the standard error quoted in the text block after it.
 - docs/evidence.md: the figures quoted for the embedded default scenario are the last lines of
-  that scenario's expected standard error, and the example trace lines, without their
-  wall-clock stamps, are lines of its expected trace.
+  that scenario's expected standard error, the example trace lines, without their wall-clock
+  stamps, are lines of its expected trace, and the example run record is its first line
+  (any commit), with the hash of scenarios/default.json.
 - README.md and docs/*.md: every relative link names a file that exists, and every #anchor
   into a Markdown file names one of its headings.
 """
 
 import glob
+import hashlib
 import json
 import os
 import re
@@ -70,8 +72,17 @@ def plain_example(repo, binary, work):
     script = scripts[0].replace("/tmp/", work.rstrip("/") + "/").replace("./build/default/korvi-sar", binary)
     run = subprocess.run(["bash", "-e", "-c", script], cwd=repo, capture_output=True, text=True, timeout=120)
     check(run.returncode == 0, f"the plain example exited {run.returncode}: {run.stderr.strip()[:200]}")
-    check(run.stderr == outputs[0], f"the plain example's stderr differs from the documented one:\n"
-                                    f"{run.stderr}--- documented:\n{outputs[0]}")
+    # The scenario's path as the page gives it, and any commit for the one the page shows.
+    stderr = same_commit(run.stderr.replace(work.rstrip("/") + "/", "/tmp/"))
+    check(stderr == same_commit(outputs[0]), f"the plain example's stderr differs from the documented one:\n"
+                                             f"{run.stderr}--- documented:\n{outputs[0]}")
+
+
+def same_commit(text):
+    """The text with every commit that names a build ("commit 0123456789ab", "-dirty" or not,
+    or "unknown"; or its JSON form) as "-": the pages show one, the build has another."""
+    text = re.sub(r"(, commit )([0-9a-f]{12}(-dirty)?|unknown)$", r"\1-", text, flags=re.M)
+    return re.sub(r'("commit":")([0-9a-f]{12}(-dirty)?|unknown)"', r'\1-"', text)
 
 
 def evidence(repo):
@@ -82,6 +93,21 @@ def evidence(repo):
     check(len(figures) == 1 and stderr.endswith(figures[0]),
           "docs/evidence.md's figures are not the default scenario's last stderr lines")
     trace_lines = open(expected + ".sim-trace", encoding="utf-8").read().splitlines()
+    # The run record shown is the embedded default's: the file's run record, the scenario
+    # named as the embedded one with the same hash, which is the file's.
+    runs = [b for b in blocks(text, "json") if '"event":"run"' in b]
+    check(len(runs) == 1, "docs/evidence.md has no example run record (a json block)")
+    if runs:
+        record = json.loads(same_commit(runs[0]))
+        record.pop("t_wall_us", None)
+        expected_run = json.loads(trace_lines[0])
+        expected_run["scenario"] = {"embedded": True, "sha256": expected_run["scenario"]["sha256"]}
+        check(json.dumps(record, separators=(",", ":")) == json.dumps(expected_run, separators=(",", ":")),
+              f"docs/evidence.md's run record is not the embedded default's: {runs[0].strip()}")
+        with open(os.path.join(repo, "scenarios/default.json"), "rb") as scenario:
+            digest = hashlib.sha256(scenario.read()).hexdigest()
+        check(record.get("scenario", {}).get("sha256") == digest,
+              "docs/evidence.md's run record does not give the sha256 of scenarios/default.json")
     examples = [b for b in blocks(text, "") if '"t_wall_us"' in b]
     check(len(examples) == 1, "docs/evidence.md has no example trace block")
     for line in examples[0].splitlines() if examples else []:

@@ -39,8 +39,11 @@ rm -f fifo && mkfifo fifo
 
 check wrong_type "korvi-sar: wrong_type.json: modem.device_status: expected an integer, got \"ready\"" \
   KORVI_SIM_SCENARIO=wrong_type.json KORVI_DEBUG_LOG=debug.log
-check unknown_op "korvi-sar: unknown_op.json: faults[0].op: unknown op \"GetDefualt\"" \
+check unknown_op "korvi-sar: unknown_op.json: faults[0].op: unknown op \"GetDefualt\"; expected one of RoInitialize, GetDefault, DeviceInformation, GetDeviceService, OpenCommandSession, SendSetCommandAsync, GetResults, StatusCode, ResponseData, CreateFromByteArray, CopyToByteArray, GetCurrentConfigurationAsync, SarManager, SetTransmissionStateChangedHysteresisAsync, TransmissionStateChanged, StartTransmissionStateMonitoring, StopTransmissionStateMonitoring, IsTransmitting, GetIsTransmittingAsync, RemoveTransmissionStateChanged, NetworkDeviceStatus, SimIccId, SysAllocString, CoInitialize, CoInitializeSecurity, CoCreateInstance, ConnectServer, CoSetProxyBlanket, ExecQuery, Next, GetObject, GetMethod, SpawnInstance, Put, Get, ExecMethod, CreateEvent, WaitForTxEvent" \
   KORVI_SIM_SCENARIO=unknown_op.json KORVI_DEBUG_LOG=debug.log
+# Set but empty is not unset: the run would pass for one of a file it never read.
+check empty_scenario "korvi-sar: KORVI_SIM_SCENARIO: set but empty; name a scenario file, or unset it to run the embedded default scenario" \
+  KORVI_SIM_SCENARIO= KORVI_DEBUG_LOG=debug.log
 check missing_file "korvi-sar: absent.json: cannot read the file: No such file or directory" \
   KORVI_SIM_SCENARIO=absent.json KORVI_DEBUG_LOG=debug.log
 check debug_log_unusable "korvi-sar: KORVI_DEBUG_LOG: cannot open \"no/such/dir/debug.log\": No such file or directory" \
