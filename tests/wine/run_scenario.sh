@@ -65,11 +65,24 @@ env -u KORVI_DEBUG_LOG KORVI_SIM_SCENARIO="$(windows_path "$scenario")" KORVI_SI
 code=$?
 echo $code >"$out.exit"
 perl -pe 's/\r\n/\n/g' "$out.raw-stdout" >"$out.stdout"
+# What ran, as the Linux runs (tests/e2e/run_scenario.sh) name it: the scenario relative to
+# the source tree when it lies inside it, where the child was given its Windows path, and the
+# commit as "-" (it changes with every commit).
+source_dir=$(cd "$(dirname "$0")/../.." && pwd)
+linux_scenario=$(realpath -m --relative-to="$source_dir" "$scenario")
+case "$linux_scenario" in ../*) linux_scenario=$(realpath -m "$scenario") ;; esac
 # stderr: the notebook's summary, and after it the capture's own lines.
-perl -ne 's/\r\n/\n/g; print unless /^korvi-capture: /' "$out.stderr" >"$out.summary"
+perl -ne 'BEGIN { ($windows, $linux) = splice @ARGV, 0, 2 }
+  s/\r\n/\n/g;
+  if (/^korvi-sim: scenario: /) { s/^korvi-sim: scenario: \Q$windows\E, /korvi-sim: scenario: $linux, /; s/, commit \S+$/, commit -/ }
+  print unless /^korvi-capture: /' "$(windows_path "$scenario")" "$linux_scenario" "$out.stderr" >"$out.summary"
 perl -ne 's/\r\n/\n/g; print if /^korvi-capture: /' "$out.stderr" >"$out.capture-summary"
-# The trace on simulated time alone, as the Linux runs compare it.
-[ -f "$out.trace" ] && perl -pe 's/\r\n/\n/g; s/,"t_wall_us":[0-9]+//' "$out.trace" >"$out.sim-trace"
+# The trace on simulated time alone, as the Linux runs compare it; its run record names the
+# scenario's path in JSON, each backslash doubled.
+[ -f "$out.trace" ] && perl -pe 'BEGIN { ($windows, $linux) = splice @ARGV, 0, 2; $windows =~ s/\\/\\\\/g }
+  s/\r\n/\n/g; s/,"t_wall_us":[0-9]+//;
+  if (/"event":"run"/) { s/"path":"\Q$windows\E"/"path":"$linux"/; s/"commit":"[^"]*"/"commit":"-"/ }' \
+  "$(windows_path "$scenario")" "$linux_scenario" "$out.trace" >"$out.sim-trace"
 
 # The one answer in which Wine's COM differs from Windows': Windows gives RPC_E_TOO_LATE
 # (0x80010119) for every CoInitializeSecurity after the first in a process, Wine 8 gives 0 at
@@ -120,9 +133,9 @@ compare() {  # kind, expected file, actual file
 # runs on the real-time clock, so two things are the real kernel's to order and are not
 # compared as they stand. The handler sets the event before it writes its line, so the woken
 # loop and the handler race to the console: the handler's lines are compared by their count,
-# everything else on stdout byte for byte. And stderr's time figures (lines 5 on) are real
-# time; its counts are compared, with no wake-up of the notebook's event, which proves that no
-# wait of the service was routed to the notebook.
+# everything else on stdout byte for byte. And stderr's time figures (lines 6 on) are real
+# time; what ran and its counts are compared, with no wake-up of the notebook's event, which
+# proves that no wait of the service was routed to the notebook.
 real_kernel_compare() {
   local handler='\n \[Korvi\] - TxStatusMonitor\(\) SetEvent\(TxEvent\)\.'
   local file
@@ -132,8 +145,8 @@ real_kernel_compare() {
   done
   compare "stdout (the handler's line count)" "$out.expected-stdout-handler-lines" "$out.stdout-handler-lines"
   compare "stdout (without the handler's lines)" "$out.expected-stdout-loop" "$out.stdout-loop"
-  perl -pe 's/wake-ups \d+/wake-ups 0/ if $. == 4; last if $. > 4' "$expected_dir/$name.stderr" >"$out.expected-counts"
-  perl -ne 'print if $. <= 4' "$out.summary" >"$out.counts"
+  perl -pe 's/wake-ups \d+/wake-ups 0/ if $. == 5; last if $. > 5' "$expected_dir/$name.stderr" >"$out.expected-counts"
+  perl -ne 'print if $. <= 5' "$out.summary" >"$out.counts"
   compare "stderr's counts" "$out.expected-counts" "$out.counts"
 }
 for kind in stdout debug stderr exit; do
@@ -229,15 +242,25 @@ else
   compare "the capture's requests that never reached ExecMethod (against the console)" \
     "$out.console-unreached" "$out.capture-unreached"
   # The capture's summary counts what its trace holds, radio off as the notebook's trace has
-  # it, and its exit code is the child's.
+  # it, and its exit code is the child's. Its firmware calls are the notebook's: those that
+  # reached ExecMethod, the failed and the completed ones as the notebook's "trace:" line
+  # counts them.
   notifications=$(grep -c '"event":"notify"' "$out.capture-trace-lf")
   requests=$(grep -c '"event":"firmware_start"' "$out.capture-trace-lf")
-  failed=$(grep '"event":"firmware_end"' "$out.capture-trace-lf" | grep -vc '"result":"0x00000000"')
+  unreached=$(grep '"event":"firmware_end"' "$out.capture-trace-lf" | grep -c '"result":null')
+  calls=$(grep '"event":"firmware_end"' "$out.capture-trace-lf" | grep -vc '"result":null')
+  completed=$(grep '"event":"firmware_end"' "$out.capture-trace-lf" | grep -c '"result":"0x00000000"')
   radio_off=$(radio_offs "$out.sim-trace")
-  grep -q "^korvi-capture: notifications $notifications, firmware requests $requests (failed $failed), radio off $radio_off, exit code $code$" \
+  counts="firmware calls $calls (failed $((calls - completed)), completed $completed)"
+  grep -q "^korvi-capture: notifications $notifications, WLAN requests $requests ($unreached stopped before the firmware), $counts, radio off $radio_off, exit code $code$" \
     "$out.capture-summary" || {
-    echo "$name: the capture's summary does not count its trace ($notifications notifications, $requests requests, $failed failed, radio off $radio_off, exit code $code):"
+    echo "$name: the capture's summary does not count its trace ($notifications notifications, $requests requests, $unreached stopped before the firmware, $counts, radio off $radio_off, exit code $code):"
     cat "$out.capture-summary"
+    status=1
+  }
+  grep -q "^korvi-sim: trace: .*, $counts$" "$out.summary" || {
+    echo "$name: the capture's firmware calls are not the notebook's ($counts):"
+    grep '^korvi-sim: trace: ' "$out.summary"
     status=1
   }
 fi

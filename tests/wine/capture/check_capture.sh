@@ -31,15 +31,17 @@ printf 'plain line\r\ncaf\xc3\xa9 bytes\r\nno line break at the end' >"$work/tal
 cmp -s "$work/talk.stdout.expected" "$work/talk.stdout" || fail "talk: standard output is not the child's, byte for byte: $(cat -A "$work/talk.stdout")"
 own_lines "$work/talk.stderr" >"$work/talk.stderr.own"
 [ ! -s "$work/talk.stderr.own" ] || fail "talk: stderr: $(cat "$work/talk.stderr")"
-tr -d '\r' <"$work/talk.stderr" | grep -qx 'korvi-capture: notifications 0, firmware requests 0 (failed 0), radio off 0, exit code 42' ||
+tr -d '\r' <"$work/talk.stderr" | grep -qx 'korvi-capture: notifications 0, WLAN requests 0 (0 stopped before the firmware), firmware calls 0 (failed 0, completed 0), radio off 0, exit code 42' ||
   fail "talk: no summary on stderr: $(cat "$work/talk.stderr")"
-# The trace: the run record, then the exit record with the child's code; nothing else, as the
-# probe writes none of the service's messages.
+# The trace: the run record, naming the build (its commit changes with every commit), then the
+# exit record with the child's code; nothing else, as the probe writes none of the service's
+# messages.
 {
-  echo '{"t_sim_us":0,"event":"run","source":"capture","version":1}'
+  echo '{"t_sim_us":0,"event":"run","source":"capture","version":2,"build":{"version":"1.0.0","commit":"C"}}'
   echo '{"t_sim_us":T,"event":"exit","code":42}'
 } >"$work/talk.trace.expected"
-sed 's/"t_sim_us":[1-9][0-9]*/"t_sim_us":T/' "$work/talk.trace" | cmp -s "$work/talk.trace.expected" - ||
+sed -E 's/"t_sim_us":[1-9][0-9]*/"t_sim_us":T/; s/"commit":"([0-9a-f]{12}(-dirty)?|unknown)"/"commit":"C"/' "$work/talk.trace" |
+  cmp -s "$work/talk.trace.expected" - ||
   fail "talk: the trace is not the run and exit records: $(cat "$work/talk.trace")"
 
 {
@@ -57,6 +59,15 @@ done
 [ "$(tail -n 1 "$work/talk.debug")" = "last before exit" ] || fail "talk: the last message is missing: $(tail -n 1 "$work/talk.debug")"
 lines=$(wc -l <"$work/talk.debug")
 [ "$lines" -eq 3006 ] || fail "talk: $lines messages, expected 3006"
+
+# --- standard output and stderr in one file: the summary starts a line of its own after the
+# child's open line, and follows a line the child ended with no empty line between
+"$wine_run" "$capture" "$probe" talk >"$work/one_file_open.out" 2>&1
+"$wine_run" "$capture" "$probe" echo last >"$work/one_file_ended.out" 2>&1
+for run in one_file_open:'no line break at the end' one_file_ended:'[last]'; do
+  before=$(tr -d '\r' <"$work/${run%%:*}.out" | grep -B 1 '^korvi-capture: notifications ' | head -n 1)
+  [ "$before" = "${run#*:}" ] || fail "${run%%:*}: the summary does not follow the child's last line on a line of its own: $(cat -A "$work/${run%%:*}.out")"
+done
 
 # --- a shared channel: two captures at once take turns, and a writer that is not the child
 # (a second probe with no capture of its own) neither loses nor adds a message

@@ -10,6 +10,7 @@ bed's korvi-sar.exe driven by KORVI_SIM_SCENARIO.
 """
 import json
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -30,8 +31,18 @@ def expect(condition, what):
         raise Failure(what)
 
 
+def is_run_record(record):
+    """The supervisor's run record, naming its build: what opens every file of the log."""
+    build = record.get("build")
+    return (record.get("log") == "run" and record.get("source") == "supervisor" and record.get("version") == 2
+            and isinstance(build, dict) and build.get("version") == "1.0.0"
+            and re.fullmatch(r"[0-9a-f]{12}(-dirty)?|unknown", str(build.get("commit"))) is not None
+            and set(record) == {"log", "source", "version", "build"})
+
+
 def read_log(folder):
-    """Every record of the log, oldest file first, each line checked to be JSON."""
+    """Every record of the log, oldest file first, each line checked to be JSON and each file
+    checked to open with the supervisor's run record (the run records are left out)."""
     files = sorted(Path(folder).glob("korvi-supervisor*.log"),
                    key=lambda p: -int(p.name.split(".")[1]) if p.name.count(".") == 2 else 0)
     records = []
@@ -40,9 +51,13 @@ def read_log(folder):
             if not line:
                 continue
             try:
-                records.append(json.loads(line))
+                record = json.loads(line)
             except ValueError as error:
                 raise Failure(f"{file}:{number}: not JSON ({error}): {line[:80]!r}")
+            if number == 1:
+                expect(is_run_record(record), f"{file}: the first line is not the supervisor's run record: {line[:120]!r}")
+            if not is_run_record(record):
+                records.append(record)
     return records
 
 
