@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -41,9 +42,19 @@ struct Shared {
   bool consoleLineOpen = false;            // the last byte passed to standard output was not a line break
 };
 
+// A file's identity: volume and file ID, or nothing where the system gives none (then two
+// handles are never taken for one file).
+std::optional<FILE_ID_INFO> FileIdentity(HANDLE handle) noexcept {
+  FILE_ID_INFO id{};
+  if (!GetFileInformationByHandleEx(handle, FileIdInfo, &id, sizeof id)) return std::nullopt;
+  const FILE_ID_INFO none{};
+  if (std::memcmp(id.FileId.Identifier, none.FileId.Identifier, sizeof id.FileId.Identifier) == 0) return std::nullopt;
+  return id;
+}
+
 // Whether standard output and standard error show in one place: the same handle, the one
-// console a process has, or one file. There the summary must not continue a line the child
-// left open; elsewhere stderr's lines are all its own.
+// console a process has, or one file or pipe (2>&1). There the summary must not continue a
+// line the child left open; elsewhere stderr's lines are all its own.
 bool OutputsShareOnePlace() noexcept {
   const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
   const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
@@ -51,12 +62,10 @@ bool OutputsShareOnePlace() noexcept {
   if (out == err) return true;
   DWORD mode = 0;
   if (GetConsoleMode(out, &mode) && GetConsoleMode(err, &mode)) return true;
-  BY_HANDLE_FILE_INFORMATION a{};
-  BY_HANDLE_FILE_INFORMATION b{};
-  return GetFileType(out) == FILE_TYPE_DISK && GetFileType(err) == FILE_TYPE_DISK &&
-         GetFileInformationByHandle(out, &a) && GetFileInformationByHandle(err, &b) &&
-         a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
-         a.nFileIndexLow == b.nFileIndexLow;
+  const std::optional<FILE_ID_INFO> a = FileIdentity(out);
+  const std::optional<FILE_ID_INFO> b = FileIdentity(err);
+  return a && b && a->VolumeSerialNumber == b->VolumeSerialNumber &&
+         std::memcmp(a->FileId.Identifier, b->FileId.Identifier, sizeof a->FileId.Identifier) == 0;
 }
 
 // Before a line of the capture's own on stderr (with shared.mutex held): where it shows after
