@@ -47,8 +47,19 @@ else
   code=$?
   [ "$code" -eq 3 ] || fail "the second instance exited with $code, expected 3"
   perl -pe 's/\r\n/\n/g' "$second.raw-stdout" >"$second.stdout"
-  perl -pe 's/\r\n/\n/g' "$second.stderr" >"$second.summary"
-  [ -f "$second.trace" ] && perl -pe 's/\r\n/\n/g; s/,"t_wall_us":[0-9]+//' "$second.trace" >"$second.sim-trace"
+  # It ran its own copy: stderr and the run record name that file with its own hash, and are
+  # compared with the expected ones as if they named scenarios/another_instance.json (the
+  # commit as "-").
+  own="$(windows_path "$second.json"), sha256 $(sha256sum "$second.json" | cut -d ' ' -f 1)"
+  tr -d '\r' <"$second.stderr" | grep -qF "korvi-sim: scenario: $own; build 1.0.0, commit " ||
+    fail "the second instance's summary does not name its scenario file and hash ($own): $(head -n 1 "$second.stderr")"
+  named=$(grep -o '^korvi-sim: scenario: [^;]*' "$expected_dir/another_instance.stderr")
+  OWN=$own NAMED=$named perl -pe 's/\r\n/\n/g;
+    s/^korvi-sim: scenario: \Q$ENV{OWN}\E(; build \S+, commit )\S+$/$ENV{NAMED}${1}-/' "$second.stderr" >"$second.summary"
+  member=$(grep -o '"scenario":{[^}]*}' "$expected_dir/another_instance.sim-trace")
+  [ -f "$second.trace" ] && MEMBER=$member perl -pe 's/\r\n/\n/g; s/,"t_wall_us":[0-9]+//;
+    if (/"event":"run"/) { s/"scenario":\{[^}]*\}/$ENV{MEMBER}/; s/"commit":"[^"]*"/"commit":"-"/ }' \
+    "$second.trace" >"$second.sim-trace"
   # Its console line; the notebook's summary and trace: no firmware call, no notification, the
   # modem never asked, nothing left held.
   for kind in stdout:stdout summary:stderr sim-trace:sim-trace; do

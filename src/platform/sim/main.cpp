@@ -1,6 +1,7 @@
 // korvi-sar on the simulated notebook: the scenario comes from the file that
-// KORVI_SIM_SCENARIO names, or from the embedded default; KORVI_SIM_TRACE names a file for
-// the run's trace, KORVI_DEBUG_LOG one for the debug channel.
+// KORVI_SIM_SCENARIO names, or from the embedded default when it is unset (set but empty is
+// refused); KORVI_SIM_TRACE names a file for the run's trace, KORVI_DEBUG_LOG one for the
+// debug channel.
 #include <unistd.h>
 
 #include <cstdio>

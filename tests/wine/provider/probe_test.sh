@@ -15,7 +15,7 @@ fail=0
 expect() {
   if grep -qxF "$1" <<<"$summary"; then echo "ok: $1"; else echo "FAILED: stderr lacks: $1"; fail=1; fi
 }
-expect "korvi-sim: firmware calls: 1 (normal 0, reduced 1), WLAN power at exit: reduced"
+expect "korvi-sim: firmware calls completed: 1 (normal 0, reduced 1), WLAN power at exit: reduced"
 expect "korvi-sim: platform objects still held at exit: 0, events still open: 0"
 [ "$status" -eq 0 ] || { echo "FAILED: the probe exited with $status"; fail=1; }
 exit $fail
