@@ -133,11 +133,12 @@ def main(binary, tool, scenario, work):
 
     check("simulated time (ms)" in texts, "no axis label in simulated ms")
 
-    # Whatever the title holds, the document stays well-formed.
+    # Whatever the title holds, the document stays well-formed (the title names the scenario,
+    # as a trace that names what ran wants).
     hostile = os.path.join(work, name + "-title.svg")
-    subprocess.run([tool, trace, "-o", hostile, "--title", "<a & b>\x01\x7f"], check=True, timeout=60)
+    subprocess.run([tool, trace, "-o", hostile, "--title", f"<a & b>\x01\x7f {name}"], check=True, timeout=60)
     titles = [e.text for e in by_class(ElementTree.parse(hostile).getroot(), "text", "title")]
-    check(titles == ["<a & b>\ufffd\x7f"], f"hostile title came back as {titles}")
+    check(titles == [f"<a & b>\ufffd\x7f {name}"], f"hostile title came back as {titles}")
     ticks = [float(e.text) for e in by_class(root, "text", "tick-label")]
     check(len(ticks) >= 2 and ticks == sorted(ticks) and ticks[0] == 0, f"axis ticks {ticks}")
     legend = [e for e in root.iter(SVG + "g") if e.get("id") == "legend"]
