@@ -93,6 +93,9 @@ def main(tool, work):
         drawn = [e.text for e in root.iter(SVG + "text") if e.get("class") == "title"]
         if drawn != [title]:
             failures.append(f"{what}: title {drawn}, expected {title!r}")
+        header = " ".join(e.text or "" for e in root.iter(SVG + "text") if e.get("class") == "figures")
+        if name in ("storm", "windows") and f"SHA-256 {SHA}" not in header:
+            failures.append(f"{what}: the header does not say what ran: {header!r}")
     for failure in failures:
         print(f"picture_title: {failure}")
     return 1 if failures else 0
