@@ -23,7 +23,7 @@ BenchNotebook::BenchNotebook(std::int64_t firmwareMs)
       // radio-off exit on its own.
       modem_(sim::ModemSpec{}, faults_, scheduler_, sim::Recorder::Nothing()),
       simWmi_(faults_, scheduler_, sim::FirmwareSpec{true, firmwareMs}, sim::Recorder::Nothing()),
-      timedWmi_(simWmi_) {}
+      timedWmi_(simWmi_, std::chrono::milliseconds(firmwareMs)) {}
 
 BenchNotebook::~BenchNotebook() {
   if (service_.joinable()) {

@@ -1,6 +1,7 @@
 #include "timed_wmi.h"
 
 #include <string_view>
+#include <thread>
 #include <utility>
 
 namespace korvi::bench {
@@ -24,8 +25,15 @@ class TimedServices final : public wlan_power::WbemServices {
   HResult ExecMethod(const wlan_power::WmiValue& objectPath, const wlan_power::WmiText* method,
                      const wlan_power::WbemClassObject* inParams,
                      std::unique_ptr<wlan_power::WbemClassObject>& outParams) noexcept override {
+    if (timing_.firmwareTime().count() == 0) {
+      timing_.Mark(TimedWmi::Moment::kExecMethod);
+      return inner_->ExecMethod(objectPath, method, inParams, outParams);
+    }
+    const auto begun = TimedWmi::Clock::now();
     timing_.Mark(TimedWmi::Moment::kExecMethod);
-    return inner_->ExecMethod(objectPath, method, inParams, outParams);
+    const HResult hr = inner_->ExecMethod(objectPath, method, inParams, outParams);
+    std::this_thread::sleep_until(begun + timing_.firmwareTime());  // what the firmware's clock rounded off
+    return hr;
   }
 
  private:
@@ -83,7 +91,7 @@ void TimedWmi::Mark(Moment moment) noexcept {
   const Clock::time_point now = Clock::now();
   std::lock_guard lock(mutex_);
   Seen& seen = SeenFor(moment);
-  ++seen.count;
+  if (seen.count++ == 0) seen.first = now;
   seen.last = now;
   marked_.notify_all();
 }
@@ -97,6 +105,13 @@ std::optional<TimedWmi::Clock::time_point> TimedWmi::Await(Moment moment, std::i
 std::int64_t TimedWmi::Count(Moment moment) const {
   std::lock_guard lock(mutex_);
   return moment == Moment::kCallStart ? callStarts_.count : execMethods_.count;
+}
+
+std::optional<TimedWmi::Clock::time_point> TimedWmi::First(Moment moment) const {
+  std::lock_guard lock(mutex_);
+  const Seen& seen = moment == Moment::kCallStart ? callStarts_ : execMethods_;
+  if (seen.count == 0) return std::nullopt;
+  return seen.first;
 }
 
 }  // namespace korvi::bench

@@ -73,4 +73,23 @@ if [ "$code" -ne 2 ] || [ "$(cat "$scratch/err")" != "korvi-bench: --help: canno
   failures=$((failures + 1))
 fi
 
+# bench/run's own usage: --help prints it and exits 0 before building anything; an unknown
+# argument is one line and exit code 2.
+run_script="$(dirname "$0")/run"
+for help in --help -h; do
+  "$run_script" "$help" >"$scratch/out" 2>"$scratch/err"
+  code=$?
+  if [ "$code" -ne 0 ] || [ -s "$scratch/err" ] || [ "$(head -n 1 "$scratch/out")" != "usage: bench/run [--quick]" ]; then
+    echo "bench/run $help: exit code $code, wanted 0 with the usage on stdout and nothing on stderr" >&2
+    sed 's/^/  stderr: /' "$scratch/err" >&2
+    failures=$((failures + 1))
+  fi
+done
+"$run_script" --slow >"$scratch/out" 2>"$scratch/err"
+code=$?
+if [ "$code" -ne 2 ] || [ -s "$scratch/out" ] || [ "$(cat "$scratch/err")" != 'bench/run: unknown argument "--slow" (expected --quick, --help or nothing)' ]; then
+  echo "bench/run --slow: exit code $code, wanted 2 and one line on stderr; stderr: $(cat "$scratch/err")" >&2
+  failures=$((failures + 1))
+fi
+
 exit $((failures > 0))

@@ -12,7 +12,7 @@ somewhere.
   stamps, are lines of its expected trace, and the example run record is its first line
   (any commit), with the hash of scenarios/default.json.
 - README.md and docs/*.md: every relative link names a file that exists, and every #anchor
-  into a Markdown file names one of its headings.
+  into a Markdown file names one of its headings; and no page gives a count of tests.
 """
 
 import glob
@@ -144,11 +144,25 @@ def links(repo):
                 check(anchor in anchors.get(where, set()), f"{name}: link to {target}: no such heading")
 
 
+# "253 tests", "95\n  tests", "34 unit tests": a count that goes stale with the next test.
+TEST_COUNT = re.compile(r"\b\d[\d,]*\s+(?:[\w-]+\s+)?tests?\b")
+
+
+def no_test_counts(repo):
+    """No page states how many tests there are: that is what `ctest -N` counts, at any time."""
+    for path in [os.path.join(repo, "README.md")] + sorted(glob.glob(os.path.join(repo, "docs", "*.md"))):
+        with open(path, encoding="utf-8") as stream:
+            for found in TEST_COUNT.finditer(prose(stream.read())):
+                check(False, f"{os.path.relpath(path, repo)}: \"{' '.join(found.group(0).split())}\": a count of tests "
+                             f"written by hand; say how to count them (ctest -N) instead")
+
+
 def main(binary, repo, work):
     os.makedirs(work, exist_ok=True)
     plain_example(repo, os.path.realpath(binary), work)
     evidence(repo)
     links(repo)
+    no_test_counts(repo)
 
 
 if __name__ == "__main__":

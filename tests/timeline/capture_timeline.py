@@ -110,7 +110,7 @@ def main(tool, work):
     axis = [e.text for e in by_class(root, "text", "axis-label")]
     check(axis and "simulated" not in axis[0], f"axis label {axis}")
     radio = [e.text for e in by_class(root, "text", "radio-label")]
-    check(radio == ["radio off"], f"radio labels {radio}")
+    check(radio == ["radio found off"], f"radio labels {radio}")
 
     # A title given by hand still says what the picture is.
     root, error = render(tool, trace, os.path.join(work, "capture-titled.svg"), "--title", "Notebook 7, desk test")

@@ -127,17 +127,27 @@ def main(binary, tool, scenario, work):
     bars = sorted((float(e.get("x")), float(e.get("width"))) for e in by_class(root, "rect", "firmware"))
     for (x0, w0), (x1, _) in zip(bars, bars[1:]):
         check(x1 >= x0 + w0 + 1, f"firmware calls at x {x0:.2f} (width {w0:.2f}) and {x1:.2f} run into one bar")
+    # A failed call is drawn as the legend shows it: the colour of what it asked for, its lower
+    # half red, however narrow the bar.
+    halves = {(e.get("x"), e.get("width")): e for e in by_class(root, "rect", "firmware-failed")}
+    legend_red = [e.get("fill") for e in by_class(root, "rect", "legend-failed")]
+    for bar in by_class(root, "rect", "failed"):
+        half = halves.get((bar.get("x"), bar.get("width")))
+        check(half is not None and legend_red == [half.get("fill")] and bar.get("fill") != half.get("fill")
+              and float(half.get("y")) > float(bar.get("y")),
+              f"failed call at x {bar.get('x')} not drawn as the legend's failed call {legend_red}")
     call_fills = {e.get("fill") for e in by_class(root, "rect", "firmware")}
     power_fills = {e.get("fill") for e in by_class(root, "rect", "wlan-normal") + by_class(root, "rect", "wlan-reduced")}
     check(not call_fills & power_fills, f"firmware calls share colours {call_fills & power_fills} with the WLAN power")
 
     check("simulated time (ms)" in texts, "no axis label in simulated ms")
 
-    # Whatever the title holds, the document stays well-formed.
+    # Whatever the title holds, the document stays well-formed (the title names the scenario,
+    # as a trace that names what ran wants).
     hostile = os.path.join(work, name + "-title.svg")
-    subprocess.run([tool, trace, "-o", hostile, "--title", "<a & b>\x01\x7f"], check=True, timeout=60)
+    subprocess.run([tool, trace, "-o", hostile, "--title", f"<a & b>\x01\x7f {name}"], check=True, timeout=60)
     titles = [e.text for e in by_class(ElementTree.parse(hostile).getroot(), "text", "title")]
-    check(titles == ["<a & b>\ufffd\x7f"], f"hostile title came back as {titles}")
+    check(titles == [f"<a & b>\ufffd\x7f {name}"], f"hostile title came back as {titles}")
     ticks = [float(e.text) for e in by_class(root, "text", "tick-label")]
     check(len(ticks) >= 2 and ticks == sorted(ticks) and ticks[0] == 0, f"axis ticks {ticks}")
     legend = [e for e in root.iter(SVG + "g") if e.get("id") == "legend"]

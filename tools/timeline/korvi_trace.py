@@ -6,7 +6,9 @@ records; a capture says so in its run record ("source": "capture") and carries o
 console can tell: no modem edges (tx), no wake-ups, no state in a notification, and a
 firmware call whose request failed before ExecMethod ends with a null result. Every record is
 checked against what its writer writes: a line that is not raises TraceError naming the file
-and the line, so a picture is never drawn from a trace that was misread.
+and the line, so a picture is never drawn from a trace that was misread. A run record of
+version 2 names what ran (the build; on the simulated notebook, the scenario file and its
+SHA-256), and the model keeps it; one of version 1, from before, names nothing.
 
 The model folds the records the way the simulated notebook's summary at exit does: the WLAN
 power is what the last firmware call that completed successfully set (only state 2 is
@@ -16,6 +18,7 @@ until then it is unknown.
 """
 
 import json
+import re
 from dataclasses import dataclass, field
 
 REDUCED = 2
@@ -139,6 +142,28 @@ class Timeline:
     radio: list = field(default_factory=list)  # Mark; label "radio off (...)" or "radio on"
     reaction: Reaction = field(default_factory=Reaction)
     failed_calls: int = 0
+    cancels: list = field(default_factory=list)  # Mark; label is the modem call given up on
+    # Read from the order of the records (a simulated run's only): the first wake-up, when no
+    # notification came before it, which only the state read at start can have caused (it
+    # wakes the loop when the modem transmits or the state cannot be read); and each firmware
+    # call that no wake-up came before since the previous call: the loop makes one only when
+    # a radio check found the cellular side off, to restore normal power before it ends.
+    woken_by_state_at_start: object = None  # Mark, or None
+    restores_at_radio_off: list = field(default_factory=list)  # Mark
+    # What ran, from a run record of version 2: {"version", "commit"}; {"path" or "embedded",
+    # "sha256"} (the simulated notebook's only). None in an older trace.
+    build: object = None
+    scenario: object = None
+
+    @property
+    def scenario_name(self):
+        """The scenario's name the trace gives: the base name of its file without ".json", or
+        "default" for the embedded one; None when the trace names none."""
+        if self.scenario is None:
+            return None
+        if self.scenario.get("embedded"):
+            return "default"
+        return scenario_name(self.scenario["path"])
 
     @property
     def is_capture(self):
@@ -146,6 +171,13 @@ class Timeline:
 
     def total_us(self, spans):
         return sum(s.end_us - s.start_us for s in spans)
+
+
+def scenario_name(path):
+    """A scenario file's name: its base name (after the last / or \\, as a path given on
+    Windows has them) without ".json"."""
+    base = path.replace("\\", "/").rsplit("/", 1)[-1]
+    return base[:-len(".json")] if base.endswith(".json") and len(base) > len(".json") else base
 
 
 INT64_MAX = 2**63 - 1  # what the notebook's 64-bit fields can hold
@@ -160,6 +192,34 @@ def _is_code(value):
             and all(c in "0123456789ABCDEF" for c in value[2:]))
 
 
+_SHA256 = re.compile("[0-9a-f]{64}")
+# A commit as the build records it: 12 hex digits, "-dirty" when the tree had changes, or
+# "unknown" without git; "-" is what the scenario comparisons put in its place so that expected
+# traces stay the same from commit to commit.
+_COMMIT = re.compile("[0-9a-f]{12}(-dirty)?|unknown|-")
+
+
+def _is_build(value):
+    return (isinstance(value, dict) and set(value) == {"version", "commit"}
+            and isinstance(value["version"], str) and value["version"] != ""
+            and isinstance(value["commit"], str) and _COMMIT.fullmatch(value["commit"]) is not None)
+
+
+def _is_scenario(value):
+    if not isinstance(value, dict) or not isinstance(value.get("sha256"), str) \
+            or _SHA256.fullmatch(value["sha256"]) is None:
+        return False
+    if set(value) == {"path", "sha256"}:
+        return isinstance(value["path"], str) and value["path"] != ""
+    return set(value) == {"embedded", "sha256"} and value["embedded"] is True
+
+
+# The run record of version 2 names what ran; version 1 (older traces) has neither member.
+_BUILD = (_is_build, '{"version": TEXT, "commit": 12 hex digits, "-dirty" after them, or "unknown"}', False)
+_SCENARIO = (_is_scenario, '{"path": TEXT, "sha256": 64 lowercase hex digits} or {"embedded": true, "sha256": ...}',
+             False)
+_PROVENANCE = {SIMULATED: ("build", "scenario"), CAPTURE: ("build",)}
+
 # Per event: the fields it carries besides the timestamps, with a check, what it expects, and
 # whether it must be there.
 _BOOL = (lambda v: isinstance(v, bool), "true or false", True)
@@ -168,11 +228,11 @@ _CODE_OR_NULL = (lambda v: v is None or _is_code(v), 'a result code "0x" and 8 h
 _INT = (_is_int, "an integer", True)
 _STATE = (lambda v: v is None or (_is_int(v) and v >= 0), "a WLAN state (a non-negative integer or null)", True)
 _CAUSE = (lambda v: v in ("status", "removed"), '"status" or "removed"', True)
-_VERSION = (lambda v: v == 1, "1", True)
+_VERSION = (lambda v: _is_int(v) and v in (1, 2), "1 or 2", True)
 _FIELDS = {
     "run": {"speed": (lambda v: isinstance(v, (int, float)) and not isinstance(v, bool) and v > 0,
                       "a positive number", True),
-            "version": _VERSION},
+            "version": _VERSION, "build": _BUILD, "scenario": _SCENARIO},
     "tx": {"transmitting": _BOOL, "scenario_ms": _INT},
     "notify": {"transmitting": _BOOL, "result": _CODE},
     "wake": {"result": _CODE},
@@ -188,7 +248,7 @@ _FIELDS = {
 # Its request that failed before ExecMethod ends with a null result; the console does not say
 # why the radio went off, so a cause is optional.
 _CAPTURE_FIELDS = {
-    "run": {"source": (lambda v: v == CAPTURE, f'"{CAPTURE}"', True), "version": _VERSION},
+    "run": {"source": (lambda v: v == CAPTURE, f'"{CAPTURE}"', True), "version": _VERSION, "build": _BUILD},
     "notify": {},
     "firmware_start": {"wlan_state": _STATE},
     "firmware_end": {"wlan_state": _STATE, "result": _CODE_OR_NULL},
@@ -240,6 +300,14 @@ def _check(record, where, source=SIMULATED):
             raise TraceError(f"{where}: {key}: missing for a {event} record")
         if not valid(record[key]):
             raise TraceError(f"{where}: {key}: expected {expected}, got {json.dumps(record[key])[:40]}")
+    if event == "run" and record["version"] >= 2:
+        for key in _PROVENANCE[source]:
+            if key not in record:
+                raise TraceError(f"{where}: {key}: missing for a run record of version {record['version']}")
+    elif event == "run":
+        for key in _PROVENANCE[source]:
+            if key in record:
+                raise TraceError(f"{where}: {key}: a run record of version 1 has none (version 2 names what ran)")
     known = set(fields) | set(_STAMPS[source]) | set(_OPTIONAL_STAMPS[source]) | {"event"}
     extra = sorted(set(record) - known)
     if extra:
@@ -340,7 +408,8 @@ def build_timeline(records):
     first = records[0]
     capture = _source_of(first) == CAPTURE
     timeline = Timeline(source=CAPTURE if capture else SIMULATED,
-                        speed=None if capture else float(first["speed"]))
+                        speed=None if capture else float(first["speed"]),
+                        build=first.get("build"), scenario=first.get("scenario"))
     start_us = first["t_sim_us"]
     transmitting = False
     reduced = False
@@ -352,6 +421,9 @@ def build_timeline(records):
     reaction = timeline.reaction
     pending_starts = []  # simulated: starts at normal power, not yet answered by a completed call
     capture_reaction = CaptureReaction(reaction) if capture else None
+    notified = False  # a notification has come (simulated runs)
+    woken = False  # a wake-up has come
+    woken_since_call = False  # a wake-up has come since the last firmware call began
 
     def close_wlan(at):
         if not power_known:
@@ -376,6 +448,7 @@ def build_timeline(records):
             else:
                 timeline.transmitting.append(Span(tx_since, at))
         elif event == "notify":
+            notified = True
             if capture:
                 capture_reaction.notify(at)
                 timeline.notifications.append(Mark(at, "seen"))
@@ -383,8 +456,15 @@ def build_timeline(records):
                 timeline.notifications.append(Mark(at, "on" if record["transmitting"] else "off",
                                                    record["result"] == "0x00000000"))
         elif event == "wake":
-            timeline.wakeups.append(Mark(at, record["result"], record["result"] == "0x00000000"))
+            ok = record["result"] == "0x00000000"
+            timeline.wakeups.append(Mark(at, record["result"], ok))
+            if not woken and not notified and ok:
+                timeline.woken_by_state_at_start = Mark(at, "state at start")
+            woken = woken_since_call = True
         elif event == "firmware_start":
+            if not capture and not woken_since_call:
+                timeline.restores_at_radio_off.append(Mark(at, "radio found off"))
+            woken_since_call = False
             open_call = FirmwareCall(at, at, record["wlan_state"], "", False)
             timeline.firmware.append(open_call)
             if capture:
@@ -421,6 +501,8 @@ def build_timeline(records):
             timeline.radio.append(Mark(at, f"radio off ({cause})" if cause else "radio off"))
         elif event == "radio_on":
             timeline.radio.append(Mark(at, "radio on"))
+        elif event == "cancel":
+            timeline.cancels.append(Mark(at, record["op"]))
         elif event == "exit":
             timeline.exited = True
             timeline.exit_code = record["code"]

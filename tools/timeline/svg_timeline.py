@@ -2,10 +2,14 @@
 
 Plain SVG 1.1 written by hand: one lane per kind of evidence (modem transmission,
 notifications, loop wake-ups, firmware calls, WLAN power; a capture of a real run has only
-the three it can know), exposure windows marked across every lane, a header with the run's
-figures wrapped to the picture's width, a time axis and a legend. Elements carry a class that
-says what they show, and the root element carries the figures, so a test can read the
-picture without looking at pixels.
+the three it can know), exposure windows marked across every lane, moments (the radio, the
+exit, a request given up on, the wake-up by the state read at start, the restore after a
+radio check found the radio off) as lines across the lanes with their labels in rows above,
+a header with what ran and the run's figures wrapped to the picture's width, a time axis and
+a legend of what is drawn. Text is laid out with one generous width estimate (text_width), so
+that no label covers another or leaves the picture; nothing is drawn right of the exit.
+Elements carry a class that says what they show, and the root element carries the figures,
+so a test can read the picture without looking at pixels.
 """
 
 import math
@@ -20,9 +24,23 @@ LANE_HEIGHT = 34
 LANE_GAP = 12
 MIN_WIDTH = 2.0  # px: a window shorter than this is drawn this wide, or it would not show
 CALL_GAP = 2.0  # px left clear between two firmware calls, so back-to-back calls show as two
-# A generous width per character of the sans-serif header (bold digits and capitals run
-# widest); a header line is broken at "; " before it would pass the right edge.
-CHAR_WIDTH = 0.62
+# The labels above the lanes: radio changes, the exit and the other moments marked across
+# the lanes, stacked in rows so that none covers another or a line.
+LABEL_SIZE = 10
+LABEL_ROW = 14  # px from one row of labels to the next
+LABEL_GAP = 6  # px kept clear between two labels of a row, and between a label and a line
+LABEL_OFFSET = 3  # px between a line and its label
+LINE_CLEAR = 2  # px kept clear between a label and another mark's line
+EDGE = 2  # px kept clear inside the picture's edges
+
+# Widths of characters in em, generous for the common sans-serif fonts: the widest of them
+# (DejaVu Sans, bold, as librsvg draws it) rounded up per group, so that an estimate is never
+# narrower than the drawn text. Any other character counts as a full em.
+_CHAR_EMS = {}
+for _chars, _em in ((" ',.ijl|", 0.38), ("!()[]-:;/\\IJfrt", 0.5), ('"*_`?csz', 0.6),
+                    ("0123456789abdeghknopquvxy{}$EFLPSTYZ", 0.73),
+                    ("ABCDGHKNOQRUVX#&+<=>^~", 0.87), ("MWmw%@", 1.1)):
+    _CHAR_EMS.update(dict.fromkeys(_chars, _em))
 
 COLOURS = {
     "tx": "#1f5fa8",
@@ -41,6 +59,7 @@ COLOURS = {
     "wlan-unknown": "#bdbdbd",
     "exposure": "#d62020",
     "radio": "#8c510a",
+    "cancel": "#5e6b8c",
     "exit": "#000000",
 }
 
@@ -96,18 +115,47 @@ class _Svg:
 
 
 def text_width(text, size):
-    """A generous estimate of the drawn width of text at a font size, in px."""
-    return len(text) * size * CHAR_WIDTH
+    """A generous estimate of the drawn width of text at a font size, in px (bold or not)."""
+    return size * sum(_CHAR_EMS.get(c, 1.0) for c in text)
+
+
+def text_box(x, y, text, size, anchor="start"):
+    """(left, top, right, bottom) that text drawn at (x, y) covers, y being its baseline: the
+    estimated width, a full em above the baseline and three tenths below it."""
+    width = text_width(text, size)
+    left = {"start": x, "middle": x - width / 2, "end": x - width}[anchor]
+    return left, y - size, left + width, y + 0.3 * size
+
+
+def wrap_words(text, size, width):
+    """text in lines as wide as fit, broken at spaces (a word wider than a line, by characters)."""
+    lines = []
+    for word in text.split(" "):
+        candidate = f"{lines[-1]} {word}" if lines else word
+        if lines and text_width(candidate, size) <= width:
+            lines[-1] = candidate
+            continue
+        while text_width(word, size) > width and len(word) > 1:
+            cut = len(word) - 1
+            while cut > 1 and text_width(word[:cut], size) > width:
+                cut -= 1
+            lines.append(word[:cut])
+            word = word[cut:]
+        lines.append(word)
+    return lines
 
 
 def wrap(parts, size, width):
-    """Lines made of parts joined by "; ", each as wide as fits (a part is never split)."""
+    """Lines made of parts joined by "; ", each as wide as fits; a part is split (at spaces)
+    only when it is wider than a line on its own."""
     lines = []
     for part in parts:
         if lines and text_width(lines[-1] + "; " + part, size) <= width:
             lines[-1] += "; " + part
-        else:
+        elif text_width(part, size) <= width:
             lines.append(part)
+        else:
+            lines.extend(wrap_words(part, size, width))
     return lines
 
 
@@ -115,8 +163,20 @@ def _figure_ms(us):
     return "-" if us is None else f"{_ms(us)} ms"
 
 
+def provenance_parts(timeline):
+    """What ran, as the trace's run record names it (a trace of version 2)."""
+    parts = []
+    if timeline.scenario is not None:
+        where = ("the embedded default scenario" if timeline.scenario.get("embedded")
+                 else f"scenario file {timeline.scenario['path']}")
+        parts.append(f"{where}, SHA-256 {timeline.scenario['sha256']}")
+    if timeline.build is not None:
+        parts.append(f"build {timeline.build['version']}, commit {timeline.build['commit']}")
+    return parts
+
+
 def header_parts(timeline):
-    """The figures the header states, one clause each."""
+    """The figures the header states, one clause each, after what ran."""
     reaction = timeline.reaction
     n = len(reaction.latencies_us)
     timing = f"{n} measured, median {_figure_ms(reaction.median_us())}, max {_figure_ms(reaction.max_us())}"
@@ -134,22 +194,27 @@ def header_parts(timeline):
         counts = (f"notifications {len(timeline.notifications)}, firmware requests {len(timeline.firmware)} "
                   f"(failed {timeline.failed_calls}), radio off {len(timeline.radio)}")
         head = [f"{counts}, {ending}"] if timeline.exited else [counts, ending]
-        return head + [f"reaction (notification to the end of the request after it): {timing}",
-                       f"notifications with no request after them {reaction.never_reduced}",
-                       "a capture knows no modem edges nor wake-ups, so exposure is not known"]
+        return provenance_parts(timeline) + head + [
+            f"reaction (notification to the end of the request after it): {timing}",
+            f"notifications with no request after them {reaction.never_reduced}",
+            "a capture knows no modem edges nor wake-ups, so exposure is not known"]
     transmitting_us = timeline.total_us(timeline.transmitting)
-    return [f"transmitting {_ms(transmitting_us)} ms in {len(timeline.transmitting)} "
-            f"{'burst' if len(timeline.transmitting) == 1 else 'bursts'}",
-            f"exposure (transmitting while WLAN power normal) {_ms(timeline.total_us(timeline.exposure))} ms",
-            f"reaction (transmission start to reduced WLAN power): {timing}, "
-            f"starts already reduced {reaction.already_reduced}, never reduced {reaction.never_reduced}",
-            calls, ending, f"speed {timeline.speed:g}"]
+    return provenance_parts(timeline) + [
+        f"transmitting {_ms(transmitting_us)} ms in {len(timeline.transmitting)} "
+        f"{'burst' if len(timeline.transmitting) == 1 else 'bursts'}",
+        f"exposure (transmitting while WLAN power normal) {_ms(timeline.total_us(timeline.exposure))} ms",
+        f"reaction (transmission start to reduced WLAN power): {timing}, "
+        f"starts already reduced {reaction.already_reduced}, never reduced {reaction.never_reduced}",
+        calls, ending, f"speed {timeline.speed:g}"]
 
 
-def firmware_boxes(calls, x_of):
+def firmware_boxes(calls, x_of, right_limit):
     """(x, width) of each call's bar. A call that would start inside the previous bar, or
     touch it, is moved right by the few px that keep a gap: two calls at one instant, or one
-    ending as the next begins, are drawn as two bars. The tooltips keep the true times."""
+    ending as the next begins, are drawn as two bars. No bar passes right_limit (the exit, or
+    the end of the trace): what the gaps and the least width would push past it is moved left
+    instead, as nothing of a call happened after the service ended. The tooltips keep the
+    true times."""
     boxes = []
     previous_right = None
     for call in calls:
@@ -158,9 +223,21 @@ def firmware_boxes(calls, x_of):
         if previous_right is not None:
             x = max(x, previous_right + CALL_GAP)
         width = max(right - x, MIN_WIDTH)
-        boxes.append((x, width))
+        boxes.append([x, width])
         previous_right = x + width
-    return boxes
+    limit = right_limit
+    for box in reversed(boxes):
+        if box[0] + box[1] <= limit:
+            break  # this bar and every one before it end in time
+        box[0] = limit - box[1]
+        limit = box[0] - CALL_GAP
+    return [tuple(box) for box in boxes]
+
+
+def span_box(x, right, right_limit):
+    """(x, width) of a window from x to right, at least MIN_WIDTH wide and never past right_limit."""
+    width = max(right - x, MIN_WIDTH)
+    return min(x, right_limit - width), width
 
 
 def default_title(timeline, scenario):
@@ -168,6 +245,86 @@ def default_title(timeline, scenario):
     if timeline.is_capture:
         return "Capture of a real run" + (f": {scenario}" if scenario else "")
     return f"Scenario {scenario}" if scenario else "Run of the simulated notebook"
+
+
+# The moments marked by a line across every lane, with a label above the lanes: kind, colour,
+# dash pattern (None: solid).
+MARK_STYLES = {
+    "radio": (COLOURS["radio"], "5,3"),
+    "found-off": (COLOURS["radio"], "1,3"),
+    "state-at-start": (COLOURS["wake"], "1,3"),
+    "cancel": (COLOURS["cancel"], "8,3,1,3"),
+    "exit": (COLOURS["exit"], None),
+}
+
+
+def moments(timeline):
+    """(at_us, kind, label, tooltip) of each moment marked across the lanes, in time order."""
+    marks = []
+    start = timeline.woken_by_state_at_start
+    if start is not None:
+        marks.append((start.at_us, "state-at-start", "state at start woke the loop",
+                      "the first wake-up, with no notification before it: the state read at start "
+                      "(transmitting, or not readable) woke the loop"))
+    for mark in timeline.radio:
+        if timeline.is_capture:  # the console's "GetRadioState()  Off": the service found it off
+            found = mark.label.replace("radio off", "radio found off", 1)
+            marks.append((mark.at_us, "radio", found, f"the service's radio check: {found}"))
+        else:  # the modem's own side, which the service learns at its next radio check
+            marks.append((mark.at_us, "radio", mark.label, f"the cellular side: {mark.label}"))
+    for mark in timeline.restores_at_radio_off:
+        marks.append((mark.at_us, "found-off", "radio found off",
+                      "a firmware call with no wake-up before it: a radio check found the cellular "
+                      "side off, and the loop restores normal power before it ends"))
+    for mark in timeline.cancels:
+        marks.append((mark.at_us, "cancel", f"gave up on {mark.label}",
+                      f"the service gave up waiting for the modem's answer to {mark.label}"))
+    if timeline.exited:
+        marks.append((timeline.end_us, "exit", "exit", f"exit code {timeline.exit_code}"))
+    return sorted(marks, key=lambda mark: mark[0])  # stable: one instant keeps the order above
+
+
+def lay_out_labels(marks, width):
+    """Where each label of marks ((x, text, left_first) in time order) goes: (row, left, rise).
+
+    Rows count up from the one nearest the lanes. A label sits beside its line, right of it
+    or left of it (tried first where left_first), inside the picture, clear of every other
+    label of its row and of every line that rises through its row. A line rises from the lanes
+    through the rows below its label's. So a label goes where it leaves the way clear for the
+    lines still to come (it stands over none of their instants), in the lowest row where no
+    label below stands in its own line's way (on its side, where left_first, before a lower
+    row on the other); failing that, where its line's way is clear;
+    failing that, in the lowest row it fits, its line stopping below the label in the way
+    (rise: the rows the line passes)."""
+    placed = []  # (row, left, right, x, rise)
+    laid_out = []
+    for index, (x, text, left_first) in enumerate(marks):
+        w = text_width(text, LABEL_SIZE)
+        sides = [x + LABEL_OFFSET, x - LABEL_OFFSET - w]
+        sides = [left for left in (sides[::-1] if left_first else sides) if left >= EDGE and left + w <= width - EDGE]
+        if not sides:  # wider than the room on either side: as near its line as fits
+            sides = [max(EDGE, min(x + LABEL_OFFSET, width - EDGE - w))]
+        later = [mark[0] for mark in marks[index + 1:]]
+        top_row = max((p[0] for p in placed), default=-1) + 1
+        best = {}  # preference (0 best) -> (row, left, right, rise)
+        for row in range(top_row + 1):
+            for side, left in enumerate(sides):
+                right = left + w
+                if any(r == row and left < pr + LABEL_GAP and right > pl - LABEL_GAP for r, pl, pr, _, _ in placed):
+                    continue
+                if any(row < rise and left - LINE_CLEAR < px < right + LINE_CLEAR for _, _, _, px, rise in placed):
+                    continue
+                blocking = [r for r, pl, pr, _, _ in placed if r < row and pl - LINE_CLEAR < x < pr + LINE_CLEAR]
+                over_later = any(left - LINE_CLEAR < lx < right + LINE_CLEAR for lx in later)
+                # A label that must stand left of its line goes up a row rather than right.
+                preference = 3 if blocking else 2 if over_later else 1 if side and left_first else 0
+                best.setdefault(preference, (row, left, right, min(blocking) if blocking else row))
+            if 0 in best:
+                break
+        row, left, right, rise = best[min(best)]
+        placed.append((row, left, right, x, rise))
+        laid_out.append((row, left, rise))
+    return laid_out
 
 
 def render(timeline, title):
@@ -182,15 +339,27 @@ def render(timeline, title):
     def x_of(us):
         return LEFT + (us - start_us) / (end_us - start_us) * plot_width
 
-    def span_box(span):
-        x = x_of(span.start_us)
-        return x, max(x_of(span.end_us) - x, MIN_WIDTH)
+    # Nothing is drawn right of the exit (or of the trace's last record).
+    right_limit = x_of(timeline.end_us)
 
+    def bar(span):
+        return span_box(x_of(span.start_us), x_of(span.end_us), right_limit)
+
+    title_lines = wrap_words(title, 16, WIDTH - 2 * MARGIN)
     figure_lines = wrap(header_parts(timeline), 12, WIDTH - 2 * MARGIN)
-    top = 24 + 18 * len(figure_lines) + 30  # the title, the figures, room for the radio labels
+    figures_y = 24 + 20 * len(title_lines)  # the first figure line's baseline
+    marks = moments(timeline)
+    # The exit's label stands left of its line, before the end rather than after it.
+    labels = lay_out_labels([(x_of(at), text, kind == "exit") for at, kind, text, _ in marks], WIDTH)
+    rows = max((row for row, _, _ in labels), default=0) + 1
+    # The title, the figures, then the rows of labels.
+    top = figures_y - 18 + 18 * len(figure_lines) + 16 + LABEL_ROW * rows
 
     def lane_top(name):
         return top + lanes.index(name) * (LANE_HEIGHT + LANE_GAP)
+
+    def label_y(row):
+        return top - 10 - row * LABEL_ROW
 
     lanes_bottom = top + len(lanes) * (LANE_HEIGHT + LANE_GAP) - LANE_GAP
     axis_y = lanes_bottom + 10
@@ -200,13 +369,15 @@ def render(timeline, title):
     exposure_us = timeline.total_us(timeline.exposure)
     transmitting_us = timeline.total_us(timeline.transmitting)
     median, longest = reaction.median_us(), reaction.max_us()
-    legend = _legend_entries(timeline)
+    legend = _legend_entries(timeline, marks)
     per_row = 4
     height = legend_y + 24 * ((len(legend) + per_row - 1) // per_row) + 10
     svg = _Svg()
     svg.add('<?xml version="1.0" encoding="UTF-8"?>')
+    scenario = timeline.scenario_name
     svg.add(f'<svg xmlns="http://www.w3.org/2000/svg" version="1.1" width="{WIDTH}" height="{height}" '
             f'viewBox="0 0 {WIDTH} {height}" font-family="sans-serif" data-source="{timeline.source}" '
+            f'data-scenario="{"" if scenario is None else escape(scenario)}" '
             f'data-exposure-us="{"" if timeline.is_capture else exposure_us}" '
             f'data-transmitting-us="{"" if timeline.is_capture else transmitting_us}" '
             f'data-reaction-measured="{len(reaction.latencies_us)}" '
@@ -217,9 +388,10 @@ def render(timeline, title):
             f'data-firmware-calls="{len(timeline.firmware)}">')
     svg.add(f"<title>{escape(title)}</title>")
     svg.rect(0, 0, WIDTH, height, "#ffffff", "background")
-    svg.text(MARGIN, 24, title, "title", size=16, extra=' font-weight="bold"')
+    for index, line in enumerate(title_lines):
+        svg.text(MARGIN, 24 + 20 * index, line, "title", size=16, extra=' font-weight="bold"')
     for index, line in enumerate(figure_lines):
-        svg.text(MARGIN, 44 + 18 * index, line, "figures", size=12)
+        svg.text(MARGIN, figures_y + 18 * index, line, "figures", size=12)
 
     # Lane backgrounds and labels.
     svg.add('<g id="lanes">')
@@ -232,7 +404,7 @@ def render(timeline, title):
     # Exposure windows first, behind everything, as red bands across every lane.
     svg.add('<g id="exposure">')
     for span in timeline.exposure:
-        x, w = span_box(span)
+        x, w = bar(span)
         svg.rect(x, top - 4, w, lanes_bottom - top + 8, COLOURS["exposure"], "exposure",
                  f"exposure {_ms(span.start_us)} to {_ms(span.end_us)} ms "
                  f"({_ms(span.end_us - span.start_us)} ms)", ' fill-opacity="0.35"')
@@ -242,7 +414,7 @@ def render(timeline, title):
         y = lane_top("modem transmitting")
         svg.add('<g id="transmission">')
         for span in timeline.transmitting:
-            x, w = span_box(span)
+            x, w = bar(span)
             svg.rect(x, y + 6, w, LANE_HEIGHT - 12, COLOURS["tx"], "tx",
                      f"transmitting {_ms(span.start_us)} to {_ms(span.end_us)} ms")
         svg.add("</g>")
@@ -277,20 +449,22 @@ def render(timeline, title):
                     f"</title></line>")
         svg.add("</g>")
 
+    # A failed call keeps the colour of what it asked for in its upper half; its lower half is
+    # red, so that even a bar of the least width shows both.
     y = lane_top("firmware calls")
     svg.add('<g id="firmware">')
-    for call, (x, w) in zip(timeline.firmware, firmware_boxes(timeline.firmware, x_of)):
+    for call, (x, w) in zip(timeline.firmware, firmware_boxes(timeline.firmware, x_of, right_limit)):
         kind = {2: "reduce", 1: "normal"}.get(call.wlan_state, "other")
-        stroke = f' stroke="{COLOURS["failed"]}" stroke-width="2"' if not call.ok else ""
         state = "none" if call.wlan_state is None else call.wlan_state
         if call.result is None:
             result = "failed before ExecMethod"
         else:
             result = f"result {call.result or 'never returned'}"
+        tooltip = f"ExecMethod WLAN state {state}, {_ms(call.start_us)} to {_ms(call.end_us)} ms, {result}"
         svg.rect(x, y + 6, w, LANE_HEIGHT - 12, COLOURS[f"firmware-{kind}"],
-                 f"firmware firmware-{kind}" + ("" if call.ok else " failed"),
-                 f"ExecMethod WLAN state {state}, {_ms(call.start_us)} to {_ms(call.end_us)} ms, {result}",
-                 stroke)
+                 f"firmware firmware-{kind}" + ("" if call.ok else " failed"), tooltip)
+        if not call.ok:
+            svg.rect(x, y + LANE_HEIGHT / 2, w, LANE_HEIGHT / 2 - 6, COLOURS["failed"], "firmware-failed", tooltip)
     svg.add("</g>")
 
     # The WLAN power on two levels: normal fills the lane, reduced its lower half; unknown (a
@@ -308,20 +482,21 @@ def render(timeline, title):
                      f"WLAN power {cls[5:]} {_ms(span.start_us)} to {_ms(span.end_us)} ms")
     svg.add("</g>")
 
-    # Radio changes and the exit, as lines across every lane.
+    # The marked moments, as lines across every lane that rise to their labels.
     svg.add('<g id="events">')
-    for mark in timeline.radio:
-        x = x_of(mark.at_us)
-        svg.add(f'<line class="radio" x1="{x:.2f}" y1="{top - 8:.2f}" x2="{x:.2f}" y2="{lanes_bottom + 4:.2f}" '
-                f'stroke="{COLOURS["radio"]}" stroke-width="1.5" stroke-dasharray="5,3">'
-                f"<title>{escape(mark.label)} at {_ms(mark.at_us)} ms</title></line>")
-        svg.text(x + 3, top - 10, mark.label, "radio-label", size=10, extra=f' fill="{COLOURS["radio"]}"')
-    if timeline.exited:
-        x = x_of(timeline.end_us)
-        svg.add(f'<line class="exit" x1="{x:.2f}" y1="{top - 8:.2f}" x2="{x:.2f}" y2="{lanes_bottom + 4:.2f}" '
-                f'stroke="{COLOURS["exit"]}" stroke-width="1.5"><title>exit at {_ms(timeline.end_us)} ms'
-                f"</title></line>")
-        svg.text(x - 3, top - 10, "exit", "exit-label", anchor="end", size=10)
+    for (at, kind, text, tooltip), (row, left, rise) in zip(marks, labels):
+        x = x_of(at)
+        colour, dash = MARK_STYLES[kind]
+        if rise == row:  # beside its label
+            line_top = label_y(row) - LABEL_SIZE * 0.4
+        else:  # below the label in its way
+            line_top = label_y(rise) + LABEL_SIZE * 0.3 + 2
+        dashes = f' stroke-dasharray="{dash}"' if dash else ""
+        svg.add(f'<line class="mark {kind}" x1="{x:.2f}" y1="{line_top:.2f}" x2="{x:.2f}" y2="{lanes_bottom + 4:.2f}" '
+                f'stroke="{colour}" stroke-width="1.5"{dashes}>'
+                f"<title>{escape(tooltip)} at {_ms(at)} ms</title></line>")
+        svg.text(left, label_y(row), text, f"mark-label {kind}-label", size=LABEL_SIZE,
+                 extra=f' fill="{colour}"')
     svg.add("</g>")
 
     # The time axis.
@@ -353,26 +528,43 @@ def render(timeline, title):
     return "\n".join(svg.parts) + "\n"
 
 
-def _legend_entries(timeline):
+def _legend_entries(timeline, marks):
+    """What the picture draws, one entry each: the usual things always, the rarer ones (a
+    failure, a cancelled request, a moment read from the records' order) where drawn."""
+    kinds = {kind for _, kind, _, _ in marks}
     entries = []
     if not timeline.is_capture:
         entries += [("rect", COLOURS["tx"], "modem transmitting"),
                     ("up", COLOURS["notify-on"], "notification: transmitting"),
-                    ("down", COLOURS["notify-off"], "notification: not transmitting"),
-                    ("line", COLOURS["wake"], "loop wake-up")]
+                    ("down", COLOURS["notify-off"], "notification: not transmitting")]
+        if any(not mark.ok for mark in timeline.notifications):
+            entries += [("up-failed", COLOURS["notify-on"], "handler answered a failure")]
+        entries += [("line", COLOURS["wake"], "loop wake-up")]
+        if any(not mark.ok for mark in timeline.wakeups):
+            entries += [("line", COLOURS["failed"], "wait failed or abandoned")]
     else:
         entries += [("diamond", COLOURS["notify-seen"], "notification (state not recorded)")]
     entries += [("rect", COLOURS["firmware-reduce"], "firmware call: reduce"),
-                ("rect", COLOURS["firmware-normal"], "firmware call: normal"),
-                ("outline", COLOURS["failed"], "failed (red outline)"),
-                ("high", COLOURS["wlan-normal"], "WLAN power normal (full lane)"),
+                ("rect", COLOURS["firmware-normal"], "firmware call: normal")]
+    if any(call.wlan_state not in (1, 2) for call in timeline.firmware):
+        entries += [("rect", COLOURS["firmware-other"], "firmware call: no WLAN state")]
+    if any(not call.ok for call in timeline.firmware):
+        entries += [("failed", COLOURS["failed"], "failed call (lower half red)")]
+    entries += [("high", COLOURS["wlan-normal"], "WLAN power normal (full lane)"),
                 ("low", COLOURS["wlan-reduced"], "WLAN power reduced (lower half)")]
     if timeline.is_capture:
-        entries += [("mid", COLOURS["wlan-unknown"], "WLAN power not known yet")]
+        entries += [("mid", COLOURS["wlan-unknown"], "WLAN power not known yet"),
+                    ("mark-radio", COLOURS["radio"], "radio found off (console)")]
     else:
-        entries += [("exposure", COLOURS["exposure"], f"exposure (at least {MIN_WIDTH:g} px wide)")]
-    entries += [("dash", COLOURS["radio"], "radio off / on"),
-                ("line", COLOURS["exit"], "exit")]
+        entries += [("exposure", COLOURS["exposure"], f"exposure (at least {MIN_WIDTH:g} px wide)"),
+                    ("mark-radio", COLOURS["radio"], "radio went off / on (modem)")]
+        if "found-off" in kinds:
+            entries += [("mark-found-off", COLOURS["radio"], "radio found off: restore")]
+        if "state-at-start" in kinds:
+            entries += [("mark-state-at-start", COLOURS["wake"], "state at start woke the loop")]
+    if "cancel" in kinds:
+        entries += [("mark-cancel", COLOURS["cancel"], "gave up waiting for the modem")]
+    entries += [("mark-exit", COLOURS["exit"], "exit")]
     return entries
 
 
@@ -384,18 +576,21 @@ def _legend_swatch(svg, shape, colour, x, y):
         svg.rect(x, top, 18, height, colour, f"legend-swatch legend-wlan-{shape}")
     elif shape == "rect":
         svg.rect(x, y - 10, 18, 12, colour, "legend-swatch")
+    elif shape == "failed":  # as a failed call is drawn: what it asked for above, red below
+        svg.rect(x, y - 10, 18, 6, "#ffffff", "legend-swatch", extra=' stroke="#888888" stroke-width="0.5"')
+        svg.rect(x, y - 4, 18, 6, colour, "legend-swatch legend-failed")
     elif shape == "exposure":
         svg.rect(x, y - 10, 18, 12, colour, "legend-swatch", extra=' fill-opacity="0.35"')
-    elif shape == "outline":
-        svg.rect(x, y - 10, 18, 12, "#ffffff", "legend-swatch", extra=f' stroke="{colour}" stroke-width="2"')
-    elif shape in ("up", "down"):
-        tip, base = (y - 11, y + 1) if shape == "up" else (y + 1, y - 11)
+    elif shape in ("up", "down", "up-failed"):
+        tip, base = (y + 1, y - 11) if shape == "down" else (y - 11, y + 1)
+        stroke = f' stroke="{COLOURS["failed"]}" stroke-width="2"' if shape == "up-failed" else ""
         svg.add(f'<polygon class="legend-swatch" points="{x + 9},{tip} {x + 3},{base} {x + 15},{base}" '
-                f'fill="{colour}"/>')
+                f'fill="{colour}"{stroke}/>')
     elif shape == "diamond":
         svg.add(f'<polygon class="legend-swatch" points="{x + 9},{y - 11} {x + 15},{y - 5} {x + 9},{y + 1} '
                 f'{x + 3},{y - 5}" fill="{colour}"/>')
-    else:
-        dash = ' stroke-dasharray="5,3"' if shape == "dash" else ""
+    else:  # a line: a wake-up, or a marked moment in its own dash pattern
+        dash = MARK_STYLES[shape[5:]][1] if shape.startswith("mark-") else None
+        dashes = f' stroke-dasharray="{dash}"' if dash else ""
         svg.add(f'<line class="legend-swatch" x1="{x + 9}" y1="{y - 12}" x2="{x + 9}" y2="{y + 2}" '
-                f'stroke="{colour}" stroke-width="2"{dash}/>')
+                f'stroke="{colour}" stroke-width="2"{dashes}/>')
