@@ -191,8 +191,14 @@ def header_parts(timeline):
         ending = "no exit record: the run did not end cleanly"
     if timeline.is_capture:
         # In korvi-capture's own words and order, so that its summary and the picture read alike.
-        counts = (f"notifications {len(timeline.notifications)}, firmware requests {len(timeline.firmware)} "
-                  f"(failed {timeline.failed_calls}), radio off {len(timeline.radio)}")
+        # A request that never reached ExecMethod (or was cut short by the exit) is a WLAN request
+        # but no firmware call, as the capture counts them.
+        unreached = sum(1 for call in timeline.firmware if call.result in (None, ""))
+        calls = len(timeline.firmware) - unreached
+        completed = sum(1 for call in timeline.firmware if call.result == "0x00000000")
+        counts = (f"notifications {len(timeline.notifications)}, WLAN requests {len(timeline.firmware)} "
+                  f"({unreached} stopped before the firmware), firmware calls {calls} "
+                  f"(failed {calls - completed}, completed {completed}), radio off {len(timeline.radio)}")
         head = [f"{counts}, {ending}"] if timeline.exited else [counts, ending]
         return provenance_parts(timeline) + head + [
             f"reaction (notification to the end of the request after it): {timing}",
