@@ -52,10 +52,10 @@ void ReleaseProcessObjects() noexcept {
   sarManager.reset();
 }
 
-void ReportCaughtError(const wchar_t* format, const PlatformError& error) {
+void ReportCaughtError(os::WideFormat<unsigned, const wchar_t*> form, const PlatformError& error) {
   // The text is cut at the buffer's size, as the fixed buffer of 260 characters would cut it.
   wchar_t text[260] = {};
-  if (std::swprintf(text, 260, format, static_cast<unsigned>(error.code()), error.message().c_str()) < 0) {
+  if (std::swprintf(text, 260, form.c_str(), static_cast<unsigned>(error.code()), error.message().c_str()) < 0) {
     text[259] = L'\0';
   }
   WriteDebugMessage(L"%ls", text);

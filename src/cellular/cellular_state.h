@@ -11,6 +11,7 @@
 
 #include "cellular/handler_event.h"
 #include "cellular/modem_platform.h"
+#include "os/wide_format.h"
 
 namespace korvi::cellular {
 
@@ -63,8 +64,9 @@ ModemLookup ObtainDefaultModem();
 // deviceInformation, modem and sarManager are released.
 void ReleaseProcessObjects() noexcept;
 
-// Renders a caught platform error as the fixed 260-character text ("0x%08x - %ls" and its
-// variants) and writes it to the debug channel, where a failure in the field can be read.
-void ReportCaughtError(const wchar_t* format, const PlatformError& error);
+// Renders a caught platform error as the fixed 260-character text (its code and message, in
+// the form each operation gives: "0x%08x - %ls" and its variants) and writes it to the debug
+// channel, where a failure in the field can be read.
+void ReportCaughtError(os::WideFormat<unsigned, const wchar_t*> form, const PlatformError& error);
 
 }  // namespace korvi::cellular

@@ -15,8 +15,11 @@ void ReadTransmissionStateAtStart() {
   try {
     auto request = sarManager->GetIsTransmittingAsync();
     transmitting = Wait(*request, kAsyncOperationTimeout);
-    WriteDebugMessage(transmitting ? L"[MS_SAR] Korvi::TxStatusMonitor the modem transmits at start"
-                                   : L"[MS_SAR] Korvi::TxStatusMonitor the modem does not transmit at start");
+    if (transmitting) {
+      WriteDebugMessage(L"[MS_SAR] Korvi::TxStatusMonitor the modem transmits at start");
+    } else {
+      WriteDebugMessage(L"[MS_SAR] Korvi::TxStatusMonitor the modem does not transmit at start");
+    }
   } catch (const PlatformError& error) {
     WriteDebugMessage(L"[MS_SAR] Korvi::TxStatusMonitor could not read the state at start (0x%08x): "
                       L"taking the modem as transmitting",
