@@ -8,16 +8,17 @@ namespace korvi::cellular {
 
 ModemLookup ObtainDefaultModem() {
   ModemLookup lookup;
+  std::shared_ptr<Modem> modem;
+  std::shared_ptr<DeviceInformation> deviceInformation;
   try {
     modem = Platform().GetDefault();
     if (modem) deviceInformation = modem->DeviceInformation();
-    lookup.found = modem != nullptr && deviceInformation != nullptr;
   } catch (const PlatformError& error) {
     lookup.error = error;
   }
-  if (!lookup.found) {
-    deviceInformation.reset();
-    modem.reset();
+  // Either one missing is no modem to watch, and neither is held.
+  if (modem != nullptr && deviceInformation != nullptr) {
+    lookup.objects.reset(new ModemObjects(std::move(modem), std::move(deviceInformation)));
   }
   return lookup;
 }
@@ -43,13 +44,6 @@ void TransmissionSubscription::Revoke() noexcept {
   } catch (...) {
     // Nothing more can be done: the process is ending or monitoring has stopped.
   }
-}
-
-void ReleaseProcessObjects() noexcept {
-  transmissionSubscription.Revoke();
-  deviceInformation.reset();
-  modem.reset();
-  sarManager.reset();
 }
 
 void ReportCaughtError(os::WideFormat<unsigned, const wchar_t*> form, const PlatformError& error) {
