@@ -1,11 +1,19 @@
 #include "report.h"
 
+#include <cstdarg>
+
+#include "os/printf_format.h"
 
 namespace korvi::bench {
 namespace {
-std::string Printf(const char* format, double value) {
+std::string Printf(const char* format, ...) KORVI_PRINTF_FORMAT(1, 2);
+
+std::string Printf(const char* format, ...) {
   char text[64];
-  std::snprintf(text, sizeof text, format, value);
+  std::va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
   return text;
 }
 }  // namespace

@@ -8,16 +8,17 @@ namespace korvi::cellular {
 
 ModemLookup ObtainDefaultModem() {
   ModemLookup lookup;
+  std::shared_ptr<Modem> modem;
+  std::shared_ptr<DeviceInformation> deviceInformation;
   try {
     modem = Platform().GetDefault();
     if (modem) deviceInformation = modem->DeviceInformation();
-    lookup.found = modem != nullptr && deviceInformation != nullptr;
   } catch (const PlatformError& error) {
     lookup.error = error;
   }
-  if (!lookup.found) {
-    deviceInformation.reset();
-    modem.reset();
+  // Either one missing is no modem to watch, and neither is held.
+  if (modem != nullptr && deviceInformation != nullptr) {
+    lookup.objects.reset(new ModemObjects(std::move(modem), std::move(deviceInformation)));
   }
   return lookup;
 }
@@ -45,17 +46,10 @@ void TransmissionSubscription::Revoke() noexcept {
   }
 }
 
-void ReleaseProcessObjects() noexcept {
-  transmissionSubscription.Revoke();
-  deviceInformation.reset();
-  modem.reset();
-  sarManager.reset();
-}
-
-void ReportCaughtError(const wchar_t* format, const PlatformError& error) {
+void ReportCaughtError(os::WideFormat<unsigned, const wchar_t*> form, const PlatformError& error) {
   // The text is cut at the buffer's size, as the fixed buffer of 260 characters would cut it.
   wchar_t text[260] = {};
-  if (std::swprintf(text, 260, format, static_cast<unsigned>(error.code()), error.message().c_str()) < 0) {
+  if (std::swprintf(text, 260, form.c_str(), static_cast<unsigned>(error.code()), error.message().c_str()) < 0) {
     text[259] = L'\0';
   }
   WriteDebugMessage(L"%ls", text);

@@ -1,6 +1,8 @@
-// The process-wide state of the cellular side: the default modem and its device information
-// (obtained at process start-up, before the entry function), the SAR manager, and the two
-// items that the transmission-state handler shares with the monitoring loop.
+// The process-wide state of the cellular side, held in one place: the default modem and its
+// device information (obtained at process start-up, before the entry function), the SAR
+// manager, and the items that the transmission-state handler shares with the monitoring loop.
+// Only start-up makes the holder, once it has found a modem, and every operation that uses
+// these objects takes it: none can run before they exist.
 #pragma once
 
 #include <atomic>
@@ -11,22 +13,24 @@
 
 #include "cellular/handler_event.h"
 #include "cellular/modem_platform.h"
+#include "os/wide_format.h"
 
 namespace korvi::cellular {
 
-inline std::shared_ptr<Modem> modem;
-inline std::shared_ptr<DeviceInformation> deviceInformation;
-inline std::shared_ptr<SarManager> sarManager;
-
-// 1 while the modem transmits, as last delivered; written by the handler before it signals
-// TxEvent (release), read by the loop after its wait returns (acquire).
-inline std::atomic<std::uint8_t> isTransmitting{0};
-// The handler's copy of the loop's event: attached before the handler is registered, detached
-// before the event is closed.
-inline HandlerEvent txEventForHandler;
-// Deliveries the handler has stored so far: the state read at start gives way to one that came
-// while the read was on its way, which is at least as new.
-inline std::atomic<std::uint64_t> deliveriesStored{0};
+// What the transmission-state handler shares with the loop. The handler holds a reference of
+// its own, so a delivery still on its way on a platform thread when the process objects are
+// released finds these alive.
+struct HandlerShared {
+  // 1 while the modem transmits, as last delivered; written by the handler before it signals
+  // TxEvent (release), read by the loop after its wait returns (acquire).
+  std::atomic<std::uint8_t> isTransmitting{0};
+  // The handler's copy of the loop's event: attached before the handler is registered,
+  // detached before the event is closed.
+  HandlerEvent txEventForHandler;
+  // Deliveries the handler has stored so far: the state read at start gives way to one that
+  // came while the read was on its way, which is at least as new.
+  std::atomic<std::uint64_t> deliveriesStored{0};
+};
 
 // The handler's registration with the SAR manager, revoked when monitoring stops (and at the
 // latest when the process objects are released), so that no delivery reaches the handler after.
@@ -48,23 +52,47 @@ class TransmissionSubscription {
   std::shared_ptr<SarManager> manager_;
   std::int64_t token_ = 0;
 };
-inline TransmissionSubscription transmissionSubscription;
 
-// What start-up found.
+class ModemObjects;
+
+// What start-up found: the process objects, or none (no modem, or one without device
+// information, or a lookup that raised a platform error).
 struct ModemLookup {
-  bool found = false;
+  std::unique_ptr<ModemObjects> objects;
   std::optional<PlatformError> error;  // the lookup raised a platform error
 };
 
 // Obtains `modem` and then `deviceInformation`. Writes nothing; never throws a platform error.
 ModemLookup ObtainDefaultModem();
 
-// Releases the process-wide objects at process exit: the subscription is revoked, then
-// deviceInformation, modem and sarManager are released.
-void ReleaseProcessObjects() noexcept;
+class ModemObjects {
+ public:
+  // Revokes the subscription, then releases deviceInformation, modem and sarManager, in this
+  // order (the members below are declared in the reverse of it).
+  ~ModemObjects() { transmissionSubscription.Revoke(); }
+  ModemObjects(const ModemObjects&) = delete;
+  ModemObjects& operator=(const ModemObjects&) = delete;
 
-// Renders a caught platform error as the fixed 260-character text ("0x%08x - %ls" and its
-// variants) and writes it to the debug channel, where a failure in the field can be read.
-void ReportCaughtError(const wchar_t* format, const PlatformError& error);
+  // Empty until TxStatusMonitor fills it.
+  std::shared_ptr<SarManager> sarManager;
+  // Never null, never replaced.
+  const std::shared_ptr<Modem> modem;
+  const std::shared_ptr<DeviceInformation> deviceInformation;
+  // Never null.
+  const std::shared_ptr<HandlerShared> handlerShared = std::make_shared<HandlerShared>();
+  TransmissionSubscription transmissionSubscription;
+  // Whether the last TxStatusMonitor call started monitoring.
+  bool monitoringStarted = false;
+
+ private:
+  friend ModemLookup ObtainDefaultModem();
+  ModemObjects(std::shared_ptr<Modem> found, std::shared_ptr<DeviceInformation> information) noexcept
+      : modem(std::move(found)), deviceInformation(std::move(information)) {}
+};
+
+// Renders a caught platform error as the fixed 260-character text (its code and message, in
+// the form each operation gives: "0x%08x - %ls" and its variants) and writes it to the debug
+// channel, where a failure in the field can be read.
+void ReportCaughtError(os::WideFormat<unsigned, const wchar_t*> form, const PlatformError& error);
 
 }  // namespace korvi::cellular

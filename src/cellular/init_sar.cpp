@@ -39,14 +39,14 @@ struct CommandObjects {
 
 }  // namespace
 
-std::uint32_t InitSAR() {
+std::uint32_t InitSAR(const ModemObjects& process) {
   RuntimeScope runtime;
   std::uint32_t status = 0;
   CommandObjects objects;
   try {
     const SARSetConfigMessage message = BuildSARSetConfigMessage();
     objects.request = Platform().CreateFromByteArray(message);
-    objects.service = modem->GetDeviceService(kSarDeviceServiceId);
+    objects.service = process.modem->GetDeviceService(kSarDeviceServiceId);
     if (objects.service) objects.session = objects.service->OpenCommandSession();
     if (objects.session) {
       objects.pending = objects.session->SendSetCommandAsync(kSarConfigCommandId, objects.request);

@@ -7,11 +7,11 @@
 
 namespace korvi::cellular {
 
-std::uint32_t GetRadioState() {
+std::uint32_t GetRadioState(const ModemObjects& process) {
   try {
     // Both are read at every call, in this order, even when the status alone would decide.
-    const std::int32_t status = deviceInformation->NetworkDeviceStatus();
-    const std::string simIccId = os::Utf8FromUtf16(deviceInformation->SimIccId());
+    const std::int32_t status = process.deviceInformation->NetworkDeviceStatus();
+    const std::string simIccId = os::Utf8FromUtf16(process.deviceInformation->SimIccId());
     return (!simIccId.empty() || status == kDeviceReady) ? 1 : 0;
   } catch (const PlatformError& error) {
     ReportCaughtError(L"0x%08x - %ls", error);
@@ -19,15 +19,15 @@ std::uint32_t GetRadioState() {
   }
 }
 
-void StopTxStatusMonitor() {
-  if (!sarManager) return;
+void StopTxStatusMonitor(ModemObjects& process) {
+  if (!process.sarManager) return;
   try {
-    sarManager->StopTransmissionStateMonitoring();
+    process.sarManager->StopTransmissionStateMonitoring();
   } catch (const PlatformError& error) {
     ReportCaughtError(L"0x%08x - %ls\n", error);
   }
   // Whether or not the stop was taken, no delivery may reach the handler afterwards.
-  transmissionSubscription.Revoke();
+  process.transmissionSubscription.Revoke();
 }
 
 }  // namespace korvi::cellular

@@ -3,14 +3,16 @@
 
 #include <cstdint>
 
+#include "cellular/cellular_state.h"
+
 namespace korvi::cellular {
 
 // 1 while the cellular side counts as on: a SIM identifier is present or the device reports
 // DeviceReady. 0 otherwise, and when either read fails.
-std::uint32_t GetRadioState();
+[[nodiscard]] std::uint32_t GetRadioState(const ModemObjects& process);
 
 // Asks the SAR manager, if there is one, to stop transmission-state monitoring. Failures are
 // caught; the handler stays registered.
-void StopTxStatusMonitor();
+void StopTxStatusMonitor(ModemObjects& process);
 
 }  // namespace korvi::cellular

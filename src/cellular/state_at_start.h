@@ -3,6 +3,8 @@
 // until its next change.
 #pragma once
 
+#include "cellular/cellular_state.h"
+
 namespace korvi::cellular {
 
 // Asks the SAR manager once for the current state, with the bound of every modem request.
@@ -10,6 +12,6 @@ namespace korvi::cellular {
 // loop's event, so that the loop's first wake-up asks for reduced WLAN power. Not
 // transmitting: nothing. One debug message says what was read. Called once monitoring has
 // started; never throws a platform error.
-void ReadTransmissionStateAtStart();
+void ReadTransmissionStateAtStart(ModemObjects& process);
 
 }  // namespace korvi::cellular

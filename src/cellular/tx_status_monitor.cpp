@@ -1,6 +1,5 @@
 #include "cellular/tx_status_monitor.h"
 
-#include <atomic>
 #include <new>
 
 #include "cellular/blocking_wait.h"
@@ -9,7 +8,6 @@
 
 namespace korvi::cellular {
 namespace {
-std::atomic<bool> monitoringStarted{false};
 
 // What one delivery says: the modem's state, or why it could not be read.
 struct Reading {
@@ -35,10 +33,10 @@ Reading ReadIsTransmitting(TransmissionStateChangedEventArgs* args) noexcept {
 
 }  // namespace
 
-bool TxStatusMonitoringStarted() noexcept { return monitoringStarted.load(); }
+bool TxStatusMonitoringStarted(const ModemObjects& process) noexcept { return process.monitoringStarted; }
 
-std::int32_t TxStatusMonitor(os::EventHandle txEvent) {
-  monitoringStarted.store(false);
+std::int32_t TxStatusMonitor(ModemObjects& process, os::EventHandle txEvent) {
+  process.monitoringStarted = false;
   // The main thread joins the multithreaded apartment and stays in it for the rest of the run.
   const std::int32_t joined = Platform().RoInitialize();
   if (joined < 0) throw PlatformError(joined, L"The thread could not join the multithreaded apartment.");
@@ -46,13 +44,13 @@ std::int32_t TxStatusMonitor(os::EventHandle txEvent) {
   std::shared_ptr<ModemConfiguration> configuration;
   try {
     {
-      auto request = modem->GetCurrentConfigurationAsync();
+      auto request = process.modem->GetCurrentConfigurationAsync();
       configuration = Wait(*request, kAsyncOperationTimeout, L"The configuration request");
     }
     std::shared_ptr<SarManager> manager = configuration ? configuration->SarManager() : nullptr;
 
-    sarManager = manager;
-    txEventForHandler.Attach(txEvent);
+    process.sarManager = manager;
+    process.handlerShared->txEventForHandler.Attach(txEvent);
     if (!manager) {
       WriteConsoleMessage("\n [Korvi] - TxStatusMonitor() Couldn't get valid SarManager.");
       return kEPointer;
@@ -63,10 +61,10 @@ std::int32_t TxStatusMonitor(os::EventHandle txEvent) {
       Wait(*hysteresis, kAsyncOperationTimeout, L"The hysteresis request");
     }
     // Kept so that stopping monitoring also removes the handler.
-    transmissionSubscription =
-        TransmissionSubscription(manager, manager->AddTransmissionStateChanged(std::make_shared<OnTransmissionStateChanged>()));
+    process.transmissionSubscription = TransmissionSubscription(
+        manager, manager->AddTransmissionStateChanged(std::make_shared<OnTransmissionStateChanged>(process.handlerShared)));
     manager->StartTransmissionStateMonitoring();
-    monitoringStarted.store(true);
+    process.monitoringStarted = true;
     WriteConsoleMessage("\n [Korvi] sarManager.StartTransmissionStateMonitoring().");
   } catch (const PlatformError& error) {
     ReportCaughtError(L"0x%08x - %ls\n", error);
@@ -80,9 +78,9 @@ std::int32_t OnTransmissionStateChanged::Invoke(const std::shared_ptr<SarManager
   const std::shared_ptr<SarManager> heldSender = sender;
   const std::shared_ptr<TransmissionStateChangedEventArgs> heldArgs = args;
   const Reading reading = ReadIsTransmitting(heldArgs.get());
-  isTransmitting.store(reading.transmitting ? 1 : 0, std::memory_order_release);
-  deliveriesStored.fetch_add(1);
-  txEventForHandler.SetEvent();
+  shared_->isTransmitting.store(reading.transmitting ? 1 : 0, std::memory_order_release);
+  shared_->deliveriesStored.fetch_add(1);
+  shared_->txEventForHandler.SetEvent();
   // Stored and signalled: the delivery is handled, whatever the read gave. The platform hears
   // success, since an event source drops a handler that answers with some failure codes (those
   // of a dead proxy among them), and then nothing would wake the loop again.

@@ -4,7 +4,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 
+#include "cellular/cellular_state.h"
 #include "cellular/modem_platform.h"
 #include "os/os_platform.h"
 
@@ -18,11 +20,11 @@ inline constexpr std::int64_t kTransmissionHysteresisTicks = 50'000'000;
 // that has not completed within kAsyncOperationTimeout among them), or
 // kEPointer when the configuration has no SAR manager. Joining the multithreaded apartment
 // is the one failure it does not catch: it throws that PlatformError to the caller.
-std::int32_t TxStatusMonitor(os::EventHandle txEvent);
+[[nodiscard]] std::int32_t TxStatusMonitor(ModemObjects& process, os::EventHandle txEvent);
 
 // Whether the last TxStatusMonitor call started monitoring. A zero result alone does not say:
 // a caught failure also answers 0, and then nothing will ever signal the event.
-bool TxStatusMonitoringStarted() noexcept;
+bool TxStatusMonitoringStarted(const ModemObjects& process) noexcept;
 
 // The handler handed to the platform: stores IsTransmitting, then signals the event, then
 // writes its console message, and answers 0. A state that cannot be read (no arguments
@@ -30,8 +32,13 @@ bool TxStatusMonitoringStarted() noexcept;
 // the debug channel. Never lets an exception out.
 class OnTransmissionStateChanged final : public TransmissionStateChangedHandler {
  public:
+  // `shared` is never null.
+  explicit OnTransmissionStateChanged(std::shared_ptr<HandlerShared> shared) noexcept : shared_(std::move(shared)) {}
   std::int32_t Invoke(const std::shared_ptr<SarManager>& sender,
                       const std::shared_ptr<TransmissionStateChangedEventArgs>& args) noexcept override;
+
+ private:
+  const std::shared_ptr<HandlerShared> shared_;
 };
 
 }  // namespace korvi::cellular

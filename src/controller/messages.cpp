@@ -25,7 +25,7 @@ void WriteConsoleMessage(const char* format, ...) {
   va_end(again);
 }
 
-void WriteDebugMessage(const wchar_t* format, ...) {
+void WriteCheckedDebugMessage(const wchar_t* format, ...) {
   // vswprintf cannot tell the length it needs, only that the buffer was too small, so the
   // buffer doubles until the whole message fits. "Too small" is a negative answer in the C
   // standard, but mingw-w64's answers the length it needed, as vsnprintf does, having written

@@ -1,5 +1,6 @@
 #include "controller/service.h"
 
+#include <memory>
 #include <new>
 #include <utility>
 
@@ -14,9 +15,18 @@
 namespace korvi::controller {
 namespace {
 
+// The cellular side's process-wide objects: made by RunService before the entry function, once
+// a modem is found, and released by ReleaseProcessObjects.
+std::unique_ptr<cellular::ModemObjects> processObjects;
+
 // On the radio-off path monitoring goes on and the handler may still signal the event, so the
 // event stays open until the process ends.
 os::UniqueEvent eventUntilExit;
+
+// Marks a result that the entry function is given and on purpose does not act on; each use
+// says why.
+template <class Result>
+constexpr void NotActedOn(const Result&) noexcept {}
 
 void Report(const wchar_t* debug, const char* console) {
   WriteDebugMessage(L"%ls", debug);
@@ -50,29 +60,34 @@ class LoopEvent {
 
 }  // namespace
 
-ServiceOperations CellularAndWlanOperations() {
+ServiceOperations CellularAndWlanOperations(cellular::ModemObjects& process) {
   return ServiceOperations{
-      cellular::InitSAR,
-      cellular::TxStatusMonitor,
-      cellular::TxStatusMonitoringStarted,
-      cellular::ReadTransmissionStateAtStart,
-      cellular::GetRadioState,
-      [] { return cellular::isTransmitting.load(std::memory_order_acquire) != 0; },
+      [&process] { return cellular::InitSAR(process); },
+      [&process](os::EventHandle txEvent) { return cellular::TxStatusMonitor(process, txEvent); },
+      [&process] { return cellular::TxStatusMonitoringStarted(process); },
+      [&process] { cellular::ReadTransmissionStateAtStart(process); },
+      [&process] { return cellular::GetRadioState(process); },
+      [&process] { return process.handlerShared->isTransmitting.load(std::memory_order_acquire) != 0; },
       wlan_power::SetWLANTxState_WLANREDUCE,
       wlan_power::SetWLANTxState_WLANNORMAL,
-      cellular::StopTxStatusMonitor,
-      [] { cellular::txEventForHandler.Detach(); },
+      [&process] { cellular::StopTxStatusMonitor(process); },
+      [&process] { process.handlerShared->txEventForHandler.Detach(); },
   };
 }
 
 int RunEntry(const ServiceOperations& operations) {
-  operations.initSar();
+  // The notebook is watched whatever became of the SAR command: a rejection is on the console
+  // already, a caught error on the debug channel, and the WLAN power depends on the modem's
+  // transmissions, not on how it took the command.
+  NotActedOn(operations.initSar());
   Report(L"[MS_SAR] Korvi::InitSAR()", "\nKorvi::InitSAR()");
 
   LoopEvent txEvent(os::Platform().CreateAutoResetEvent(), operations.detachTxEvent);
 
   try {
-    operations.txStatusMonitor(txEvent.get());
+    // Its status does not say whether monitoring runs (a failure it caught answers 0, as a
+    // start does): that is asked of the monitor below, and decides the path.
+    NotActedOn(operations.txStatusMonitor(txEvent.get()));
   } catch (const cellular::PlatformError& error) {
     WriteDebugMessage(L"[MS_SAR] Korvi::TxStatusMonitor could not join the multithreaded apartment (0x%08x): exiting",
                       static_cast<unsigned>(error.code()));
@@ -148,13 +163,14 @@ int RunService() {
       case os::InstanceLock::kAcquired:
         break;
     }
-    const cellular::ModemLookup lookup = cellular::ObtainDefaultModem();
-    if (!lookup.found) {
+    cellular::ModemLookup lookup = cellular::ObtainDefaultModem();
+    if (!lookup.objects) {
       if (lookup.error) cellular::ReportCaughtError(L"0x%08x - %ls", *lookup.error);
       Report(L"[MS_SAR] Korvi: no mobile-broadband modem: nothing to do", "\nKorvi: no mobile-broadband modem: nothing to do");
       return kExitNormal;
     }
-    return RunEntry(CellularAndWlanOperations());
+    processObjects = std::move(lookup.objects);
+    return RunEntry(CellularAndWlanOperations(*processObjects));
   } catch (const std::bad_alloc&) {
     Report(L"[MS_SAR] Korvi: out of memory: exiting", "\nKorvi: out of memory: exiting");
     return kExitNotProtecting;
@@ -162,9 +178,9 @@ int RunService() {
 }
 
 void ReleaseProcessObjects() noexcept {
-  cellular::txEventForHandler.Detach();
+  if (processObjects) processObjects->handlerShared->txEventForHandler.Detach();
   eventUntilExit.Reset();
-  cellular::ReleaseProcessObjects();
+  processObjects.reset();
 }
 
 }  // namespace korvi::controller

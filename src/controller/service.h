@@ -7,6 +7,10 @@
 
 #include "os/os_platform.h"
 
+namespace korvi::cellular {
+class ModemObjects;
+}
+
 namespace korvi::controller {
 
 // The operations that the entry function calls, so that the loop can be tested against
@@ -28,7 +32,8 @@ struct ServiceOperations {
   std::function<void()> detachTxEvent;
 };
 
-ServiceOperations CellularAndWlanOperations();
+// The real operations, on the process objects that start-up made.
+ServiceOperations CellularAndWlanOperations(cellular::ModemObjects& process);
 
 // Exit codes. The radio-off exit ends with kExitNormal; the endings that leave the notebook
 // unprotected while it still runs (the wait failure among them) say so to whoever started the
@@ -46,13 +51,13 @@ inline constexpr std::chrono::milliseconds kTxEventWaitBound{60000};
 int RunEntry(const ServiceOperations& operations);
 
 // The whole run: takes the one-instance lock, obtains the default modem and its device
-// information, then runs the entry function with the real operations. Ends with a message on
-// both channels instead of a crash when another instance watches, when there is no modem or
-// when memory runs out.
+// information (the process objects, kept until ReleaseProcessObjects), then runs the entry
+// function with the real operations on them. Ends with a message on both channels instead of
+// a crash when another instance watches, when there is no modem or when memory runs out.
 int RunService();
 
 // Releases what lives until the process ends: the event left open on the radio-off path and
-// the process-wide modem objects. Called once the platform's threads have stopped.
+// the process objects. Called once the platform's threads have stopped.
 void ReleaseProcessObjects() noexcept;
 
 }  // namespace korvi::controller

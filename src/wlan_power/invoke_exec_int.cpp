@@ -14,12 +14,6 @@ namespace {
 constexpr std::size_t kParameterCount = 6;
 constexpr const wchar_t* kParameterNames[kParameterCount] = {L"InEAX", L"InEBX", L"InECX",
                                                              L"InEDX", L"InESI", L"InEDI"};
-constexpr const char* kPutReports[kParameterCount] = {
-    "\nPut ArgName0 returned 0x%x:", "\nPut ArgName1 returned 0x%x:", "\nPut ArgName2 returned 0x%x:",
-    "\nPut ArgName3 returned 0x%x:", "\nPut ArgName4 returned 0x%x:", "\nPut ArgName5 returned 0x%x:"};
-constexpr const char* kPutErrors[kParameterCount] = {
-    "\n[-] Err: Put ArgName0", "\n[-] Err: Put ArgName1", "\n[-] Err: Put ArgName2",
-    "\n[-] Err: Put ArgName3", "\n[-] Err: Put ArgName4", "\n[-] Err: Put ArgName5"};
 
 unsigned Hex(HResult code) noexcept { return static_cast<unsigned>(code); }
 bool Failed(HResult code) noexcept { return code < 0; }    // steps 2 to 4
@@ -167,8 +161,10 @@ void InvokeExecINT(const ExecINTInputs& inputs, bool mirror) {
   if (inParameters) {
     for (std::size_t i = 0; i < kParameterCount; ++i) {
       hr = inParameters->Put(parameterNames[i].get(), View(values[i]), kCimUint32);
-      WriteConsoleMessage(kPutReports[i], Hex(hr));
-      if (NonZero(hr)) WriteConsoleMessage("%s", kPutErrors[i]);
+      // The messages name the inputs by their place, ArgName0 to ArgName5.
+      const unsigned place = static_cast<unsigned>(i);
+      WriteConsoleMessage("\nPut ArgName%u returned 0x%x:", place, Hex(hr));
+      if (NonZero(hr)) WriteConsoleMessage("\n[-] Err: Put ArgName%u", place);
     }
   }
 

@@ -28,15 +28,19 @@ namespace {
 using korvi::fuzz::IsUtf8;
 using korvi::fuzz::Require;
 
+// Each form as its operation reports it: the format reaches the report as a literal.
 struct Form {
-  const wchar_t* format;
+  void (*report)(const korvi::cellular::PlatformError& error);
   const char* prefix;  // before the code's eight digits
   const char* suffix;  // after the text
 };
 constexpr Form kForms[] = {
-    {L" 0x%08x - %ls", " 0x", ""},  // InitSAR
-    {L"0x%08x - %ls", "0x", ""},    // GetRadioState
-    {L"0x%08x - %ls\n", "0x", "\n"},  // TxStatusMonitor, StopTxStatusMonitor
+    {[](const korvi::cellular::PlatformError& e) { korvi::cellular::ReportCaughtError(L" 0x%08x - %ls", e); }, " 0x",
+     ""},  // InitSAR
+    {[](const korvi::cellular::PlatformError& e) { korvi::cellular::ReportCaughtError(L"0x%08x - %ls", e); }, "0x",
+     ""},  // GetRadioState
+    {[](const korvi::cellular::PlatformError& e) { korvi::cellular::ReportCaughtError(L"0x%08x - %ls\n", e); }, "0x",
+     "\n"},  // TxStatusMonitor, StopTxStatusMonitor
 };
 constexpr std::size_t kBufferSize = 260;
 
@@ -124,8 +128,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The error's text: the form with the code in eight lowercase hex digits and the message up
   // to its first NUL, cut to what the buffer holds.
   const std::wstring reported = OnlyDebugMessage([&] {
-    korvi::cellular::ReportCaughtError(form.format,
-                                       korvi::cellular::PlatformError(static_cast<std::int32_t>(code), text));
+    form.report(korvi::cellular::PlatformError(static_cast<std::int32_t>(code), text));
   });
   char digits[9];
   std::snprintf(digits, sizeof digits, "%08x", static_cast<unsigned>(code));

@@ -26,8 +26,8 @@ namespace {
 using sim::CountedObject;
 using sim::Fault;
 
-// A simulated modem installed behind the cellular seam, with the process-wide objects
-// obtained as start-up obtains them and released again at the end of each test.
+// A simulated modem installed behind the cellular seam, with the process objects obtained as
+// start-up obtains them and released again at the end of each test.
 class ModemFixture : public ::testing::Test {
  protected:
   void Start(sim::ModemSpec spec = {}, std::vector<Fault> faults = {}) {
@@ -39,15 +39,15 @@ class ModemFixture : public ::testing::Test {
     modem_ = std::make_unique<sim::SimModemPlatform>(spec, *faults_, *scheduler_, sim::Recorder::Nothing());
     cellular::UsePlatform(*modem_);
     scheduler_->Start();
-    ASSERT_TRUE(cellular::ObtainDefaultModem().found);
+    process_ = cellular::ObtainDefaultModem().objects;
+    ASSERT_NE(process_, nullptr);
   }
 
   void TearDown() override {
     if (scheduler_) scheduler_->Stop();
     if (modem_) modem_->Shutdown();
-    cellular::ReleaseProcessObjects();
-    cellular::isTransmitting.store(0);
-    cellular::txEventForHandler.Detach();
+    if (process_) process_->handlerShared->txEventForHandler.Detach();
+    process_.reset();
     EXPECT_EQ(CountedObject::Live(), baseline_) << "platform objects leaked";
   }
 
@@ -63,12 +63,13 @@ class ModemFixture : public ::testing::Test {
   std::unique_ptr<sim::FaultTable> faults_;
   std::unique_ptr<sim::Scheduler> scheduler_;
   std::unique_ptr<sim::SimModemPlatform> modem_;
+  std::unique_ptr<cellular::ModemObjects> process_;
   std::int64_t baseline_ = 0;
 };
 
 // The SAR manager of the simulated modem, obtained as TxStatusMonitor obtains it.
-std::shared_ptr<cellular::SarManager> SimSarManager() {
-  auto request = cellular::modem->GetCurrentConfigurationAsync();
+std::shared_ptr<cellular::SarManager> SimSarManager(const cellular::ModemObjects& process) {
+  auto request = process.modem->GetCurrentConfigurationAsync();
   return cellular::Wait(*request)->SarManager();
 }
 
@@ -85,7 +86,7 @@ TEST_F(ModemFixture, TheStateRequestAnswersTheModemsStateAndACancelDropsALateAns
   stop.atMs = 3000;
   stop.transmitting = false;
   modem_->Schedule({start, stop});
-  const auto manager = SimSarManager();
+  const auto manager = SimSarManager(*process_);
 
   auto first = manager->GetIsTransmittingAsync();  // answered at 2000 ms
   EXPECT_TRUE(cellular::Wait(*first, std::chrono::milliseconds(30000)))
@@ -116,7 +117,7 @@ TEST_F(ModemFixture, TheStateRequestAnswersTheModemsStateAndACancelDropsALateAns
 // Only the handler that the token registered is removed; an unknown token is no error.
 TEST_F(ModemFixture, RemovingAHandlerByItsTokenLeavesTheOthers) {
   Start();
-  const auto manager = SimSarManager();
+  const auto manager = SimSarManager(*process_);
   struct Counting final : cellular::TransmissionStateChangedHandler {
     std::int32_t Invoke(const std::shared_ptr<cellular::SarManager>&,
                         const std::shared_ptr<cellular::TransmissionStateChangedEventArgs>&) noexcept override {
@@ -161,7 +162,7 @@ TEST_P(InitSarTest, AnswersWithItsStatusAndReleasesEverything) {
   const std::int64_t held = CountedObject::Live();
   const int depth = sim::Apartments::Depth();
 
-  EXPECT_EQ(cellular::InitSAR(), c.expectedStatus);
+  EXPECT_EQ(cellular::InitSAR(*process_), c.expectedStatus);
 
   EXPECT_EQ(os_.Console(), c.expectedConsole);
   EXPECT_EQ(CountedObject::Live(), held) << "InitSAR kept platform objects";
@@ -192,14 +193,14 @@ TEST_F(InitSarTest, RejectionNeverFetchesTheReply) {
   sim::ModemSpec spec;
   spec.sarStatusCode = 2;
   Start(spec);
-  EXPECT_EQ(cellular::InitSAR(), 2u);
+  EXPECT_EQ(cellular::InitSAR(*process_), 2u);
   EXPECT_EQ(faults_->Calls("ResponseData"), 0);
   EXPECT_EQ(faults_->Calls("CopyToByteArray"), 0);
 }
 
 TEST_F(InitSarTest, BufferFailureNeverAsksTheModem) {
   Start({}, {{"CreateFromByteArray", kAccessDenied, {}}});
-  EXPECT_EQ(cellular::InitSAR(), 1u);
+  EXPECT_EQ(cellular::InitSAR(*process_), 1u);
   EXPECT_EQ(faults_->Calls("GetDeviceService"), 0);
 }
 
@@ -207,7 +208,7 @@ TEST_F(InitSarTest, ShortReplyIsNotReadPastItsEnd) {
   sim::ModemSpec spec;
   spec.sarReply = {1, 0, 0, 0, 7};
   Start(spec);
-  EXPECT_EQ(cellular::InitSAR(), 0u);
+  EXPECT_EQ(cellular::InitSAR(*process_), 0u);
   const auto debug = os_.Debug();
   ASSERT_EQ(debug.size(), 2u);
   EXPECT_NE(debug[0].find("5 bytes"), std::string::npos);
@@ -220,7 +221,7 @@ TEST_F(InitSarTest, TheReportFollowsEveryPairOfTheWholeReply) {
   spec.sarReply = {1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 32, 0, 0, 0, 8, 0, 0, 0,
                    40, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 1, 0, 0, 0, 4, 0, 0, 0};
   Start(spec);
-  EXPECT_EQ(cellular::InitSAR(), 0u);
+  EXPECT_EQ(cellular::InitSAR(*process_), 0u);
   const auto debug = os_.Debug();
   ASSERT_EQ(debug.size(), 1u);
   EXPECT_EQ(debug[0],
@@ -233,7 +234,7 @@ TEST_F(InitSarTest, AModemThatNeverAnswersTimesOutAsAPlatformError) {
   sim::ModemSpec spec;
   spec.commandMs = std::nullopt;
   Start(spec);
-  EXPECT_EQ(cellular::InitSAR(), 1u);
+  EXPECT_EQ(cellular::InitSAR(*process_), 1u);
   EXPECT_EQ(scheduler_->NowMs(), 30000) << "the wait is bounded at 30 s of platform time";
   EXPECT_EQ(os_.Console(), "");
 }
@@ -253,7 +254,7 @@ TEST_P(SetCommandBoundTest, ThirtySecondsToTheMillisecond) {
   sim::ModemSpec spec;
   spec.commandMs = c.answerMs;
   Start(spec);
-  EXPECT_EQ(cellular::InitSAR(), c.expectedStatus);
+  EXPECT_EQ(cellular::InitSAR(*process_), c.expectedStatus);
   EXPECT_EQ(scheduler_->NowMs(), c.answerMs);
   const auto debug = os_.Debug();
   ASSERT_EQ(debug.size(), 1u);
@@ -271,7 +272,7 @@ TEST_F(InitSarTest, AnAnswerAfterTheTimeOutTouchesNothingThatIsGone) {
   sim::ModemSpec spec;
   spec.commandMs = 40000;  // 10 s of platform time after the 30 s time-out
   Start(spec);
-  EXPECT_EQ(cellular::InitSAR(), 1u);
+  EXPECT_EQ(cellular::InitSAR(*process_), 1u);
   scheduler_->ParkFor(20000);  // the answer comes while this thread is parked
   EXPECT_EQ(scheduler_->NowMs(), 50000);
   EXPECT_EQ(os_.Console(), "");
@@ -281,14 +282,14 @@ TEST_F(ModemFixture, MonitoringStarts) {
   Start();
   const os::EventHandle event = os_.CreateAutoResetEvent();
   OnFreshThread([&] {
-    EXPECT_EQ(cellular::TxStatusMonitor(event), 0);
+    EXPECT_EQ(cellular::TxStatusMonitor(*process_, event), 0);
     EXPECT_EQ(sim::Apartments::Current(), sim::Apartment::kMultithreaded);
   });
-  EXPECT_TRUE(cellular::TxStatusMonitoringStarted());
+  EXPECT_TRUE(cellular::TxStatusMonitoringStarted(*process_));
   EXPECT_EQ(os_.Console(), "\n [Korvi] sarManager.StartTransmissionStateMonitoring().");
-  EXPECT_EQ(cellular::isTransmitting.load(), 0) << "no state is read at start";
-  EXPECT_NE(cellular::sarManager, nullptr);
-  EXPECT_EQ(cellular::txEventForHandler.Current(), event);
+  EXPECT_EQ(process_->handlerShared->isTransmitting.load(), 0) << "no state is read at start";
+  EXPECT_NE(process_->sarManager, nullptr);
+  EXPECT_EQ(process_->handlerShared->txEventForHandler.Current(), event);
 }
 
 TEST_F(ModemFixture, NoSarManager) {
@@ -296,11 +297,11 @@ TEST_F(ModemFixture, NoSarManager) {
   spec.sarManager = false;
   Start(spec);
   const os::EventHandle event = os_.CreateAutoResetEvent();
-  OnFreshThread([&] { EXPECT_EQ(cellular::TxStatusMonitor(event), cellular::kEPointer); });
-  EXPECT_FALSE(cellular::TxStatusMonitoringStarted());
+  OnFreshThread([&] { EXPECT_EQ(cellular::TxStatusMonitor(*process_, event), cellular::kEPointer); });
+  EXPECT_FALSE(cellular::TxStatusMonitoringStarted(*process_));
   EXPECT_EQ(os_.Console(), "\n [Korvi] - TxStatusMonitor() Couldn't get valid SarManager.");
-  EXPECT_EQ(cellular::sarManager, nullptr);
-  EXPECT_EQ(cellular::txEventForHandler.Current(), event);
+  EXPECT_EQ(process_->sarManager, nullptr);
+  EXPECT_EQ(process_->handlerShared->txEventForHandler.Current(), event);
   EXPECT_EQ(faults_->Calls("TransmissionStateChanged"), 0);
 }
 
@@ -316,11 +317,11 @@ TEST_P(TxStatusMonitorFailureTest, CaughtSilentlyAndNotMonitoring) {
   const MonitorFailure& c = GetParam();
   Start({}, {{c.op, kAccessDenied, {}}});
   const os::EventHandle event = os_.CreateAutoResetEvent();
-  OnFreshThread([&] { EXPECT_EQ(cellular::TxStatusMonitor(event), 0); });
-  EXPECT_FALSE(cellular::TxStatusMonitoringStarted());
+  OnFreshThread([&] { EXPECT_EQ(cellular::TxStatusMonitor(*process_, event), 0); });
+  EXPECT_FALSE(cellular::TxStatusMonitoringStarted(*process_));
   EXPECT_EQ(os_.Console(), "");
-  EXPECT_EQ(cellular::sarManager != nullptr, c.managerKept);
-  EXPECT_EQ(cellular::txEventForHandler.Current() != nullptr, c.managerKept);
+  EXPECT_EQ(process_->sarManager != nullptr, c.managerKept);
+  EXPECT_EQ(process_->handlerShared->txEventForHandler.Current() != nullptr, c.managerKept);
   const bool handlerCalled = faults_->Calls("TransmissionStateChanged") > 0;
   EXPECT_EQ(handlerCalled && std::string(c.op) != "TransmissionStateChanged", c.handlerAdded);
   ASSERT_EQ(os_.Debug().size(), 1u) << "the caught error's text goes to the debug channel";
@@ -361,10 +362,10 @@ TEST_P(TxStatusMonitorBoundTest, EveryRequestIsAwaitedUpToTheBoundAndNoLonger) {
   spec.hysteresisMs = c.hysteresisMs;
   Start(spec);
   const os::EventHandle event = os_.CreateAutoResetEvent();
-  OnFreshThread([&] { EXPECT_EQ(cellular::TxStatusMonitor(event), 0); });
+  OnFreshThread([&] { EXPECT_EQ(cellular::TxStatusMonitor(*process_, event), 0); });
 
-  EXPECT_EQ(cellular::TxStatusMonitoringStarted(), c.started);
-  EXPECT_EQ(cellular::sarManager != nullptr, c.managerKept);
+  EXPECT_EQ(cellular::TxStatusMonitoringStarted(*process_), c.started);
+  EXPECT_EQ(process_->sarManager != nullptr, c.managerKept);
   EXPECT_EQ(scheduler_->NowMs(), c.endsAtMs);
   if (c.started) {
     EXPECT_TRUE(os_.Debug().empty());
@@ -384,8 +385,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ModemFixture, ApartmentJoinFailureIsThrownToTheCaller) {
   Start({}, {{"RoInitialize", static_cast<std::int32_t>(0x80010106), {}}});
-  OnFreshThread([&] { EXPECT_THROW(cellular::TxStatusMonitor(nullptr), cellular::PlatformError); });
-  EXPECT_FALSE(cellular::TxStatusMonitoringStarted());
+  OnFreshThread([&] { EXPECT_THROW(static_cast<void>(cellular::TxStatusMonitor(*process_, nullptr)), cellular::PlatformError); });
+  EXPECT_FALSE(cellular::TxStatusMonitoringStarted(*process_));
 }
 
 // Stand-ins for the arguments a notification carries.
@@ -402,23 +403,15 @@ class Args final : public cellular::TransmissionStateChangedEventArgs {
   bool fails_;
 };
 
-// Resets the handler's shared state when a test ends, whatever it left.
-struct HandlerStateReset {
-  ~HandlerStateReset() {
-    cellular::txEventForHandler.Detach();
-    cellular::isTransmitting.store(0);
-  }
-};
-
 TEST(TransmissionStateHandlerTest, StoresThenSignalsThenWrites) {
   testing::RecordingOs os;
-  HandlerStateReset reset;
+  const auto shared = std::make_shared<cellular::HandlerShared>();
   const os::EventHandle event = os.CreateAutoResetEvent();
-  cellular::txEventForHandler.Attach(event);
-  cellular::OnTransmissionStateChanged handler;
+  shared->txEventForHandler.Attach(event);
+  cellular::OnTransmissionStateChanged handler(shared);
 
   EXPECT_EQ(handler.Invoke(nullptr, std::make_shared<Args>(true)), 0);
-  EXPECT_EQ(cellular::isTransmitting.load(), 1);
+  EXPECT_EQ(shared->isTransmitting.load(), 1);
   EXPECT_TRUE(os.IsSignalled(event));
   EXPECT_EQ(handler.Invoke(nullptr, std::make_shared<Args>(true)), 0) << "the same state is not deduplicated";
   EXPECT_EQ(os.Console(),
@@ -442,9 +435,9 @@ class ConsoleWatchingOs final : public testing::RecordingOs {
 TEST(TransmissionStateHandlerTest, SignalsBeforeItWritesItsConsoleLine) {
   ConsoleWatchingOs os;
   os.watched = os.CreateAutoResetEvent();
-  HandlerStateReset reset;
-  cellular::txEventForHandler.Attach(os.watched);
-  cellular::OnTransmissionStateChanged handler;
+  const auto shared = std::make_shared<cellular::HandlerShared>();
+  shared->txEventForHandler.Attach(os.watched);
+  cellular::OnTransmissionStateChanged handler(shared);
 
   EXPECT_EQ(handler.Invoke(nullptr, std::make_shared<Args>(true)), 0);
   EXPECT_EQ(os.signalledAtEachWrite, std::vector<bool>{true});
@@ -452,11 +445,11 @@ TEST(TransmissionStateHandlerTest, SignalsBeforeItWritesItsConsoleLine) {
 
 TEST(TransmissionStateHandlerTest, TheStateIsStoredBeforeTheEventIsSignalled) {
   testing::RecordingOs os;
-  HandlerStateReset reset;
-  cellular::txEventForHandler.Attach(os.CreateAutoResetEvent());
+  const auto shared = std::make_shared<cellular::HandlerShared>();
+  shared->txEventForHandler.Attach(os.CreateAutoResetEvent());
   std::vector<int> storedAtSetEvent;
-  os.onSetEvent = [&](os::EventHandle) { storedAtSetEvent.push_back(cellular::isTransmitting.load()); };
-  cellular::OnTransmissionStateChanged handler;
+  os.onSetEvent = [&](os::EventHandle) { storedAtSetEvent.push_back(shared->isTransmitting.load()); };
+  cellular::OnTransmissionStateChanged handler(shared);
 
   for (const bool transmitting : {true, false}) handler.Invoke(nullptr, std::make_shared<Args>(transmitting));
   handler.Invoke(nullptr, std::make_shared<Args>(false, /*fails=*/true));
@@ -477,14 +470,14 @@ class UnreadableStateTest : public ::testing::TestWithParam<UnreadableState> {};
 TEST_P(UnreadableStateTest, CountsAsTransmittingAndIsSaidOnTheDebugChannel) {
   const UnreadableState& c = GetParam();
   testing::RecordingOs os;
-  HandlerStateReset reset;
+  const auto shared = std::make_shared<cellular::HandlerShared>();
   const os::EventHandle event = os.CreateAutoResetEvent();
-  cellular::txEventForHandler.Attach(event);
-  cellular::OnTransmissionStateChanged handler;
+  shared->txEventForHandler.Attach(event);
+  cellular::OnTransmissionStateChanged handler(shared);
 
   EXPECT_EQ(handler.Invoke(nullptr, c.args), 0)
       << "a handled delivery answers success: an event source drops a handler that answers some failures";
-  EXPECT_EQ(cellular::isTransmitting.load(), 1);
+  EXPECT_EQ(shared->isTransmitting.load(), 1);
   EXPECT_TRUE(os.IsSignalled(event));
   EXPECT_EQ(os.Debug(), std::vector<std::string>{c.expectedDebug});
   EXPECT_EQ(os.Console(), "\n [Korvi] - TxStatusMonitor() SetEvent(TxEvent).");
@@ -535,10 +528,10 @@ INSTANTIATE_TEST_SUITE_P(
 // the platform may already have given to another object).
 TEST(TransmissionStateHandlerTest, NoDeliverySignalsTheEventOnceItIsClosed) {
   testing::RecordingOs os;
-  HandlerStateReset reset;
+  const auto shared = std::make_shared<cellular::HandlerShared>();
   os::UniqueEvent event(os.CreateAutoResetEvent());
-  cellular::txEventForHandler.Attach(event.get());
-  cellular::OnTransmissionStateChanged handler;
+  shared->txEventForHandler.Attach(event.get());
+  cellular::OnTransmissionStateChanged handler(shared);
 
   std::latch entered(1);
   std::latch release(1);
@@ -565,7 +558,7 @@ TEST(TransmissionStateHandlerTest, NoDeliverySignalsTheEventOnceItIsClosed) {
 
   std::thread delivery([&] { EXPECT_EQ(handler.Invoke(nullptr, std::make_shared<Args>(true)), 0); });
   entered.wait();
-  cellular::txEventForHandler.Detach();
+  shared->txEventForHandler.Detach();
   event.Reset();
   delivery.join();
 
@@ -573,7 +566,7 @@ TEST(TransmissionStateHandlerTest, NoDeliverySignalsTheEventOnceItIsClosed) {
   EXPECT_FALSE(*insideAtClose) << "the event was closed while a delivery was inside SetEvent";
   EXPECT_EQ(handler.Invoke(nullptr, std::make_shared<Args>(false)), 0);
   EXPECT_EQ(setEvents.load(), 1) << "a delivery after the close signalled the closed handle";
-  EXPECT_EQ(cellular::isTransmitting.load(), 0) << "the state is still stored";
+  EXPECT_EQ(shared->isTransmitting.load(), 0) << "the state is still stored";
 }
 
 // Stand-ins for a modem whose answers a test chooses, where the simulated modem would not
@@ -654,9 +647,16 @@ class ConfigurationWith final : public cellular::ModemConfiguration {
   std::shared_ptr<cellular::SarManager> manager_;
 };
 
+// A device that is ready and holds a SIM.
+class ReadyDevice final : public cellular::DeviceInformation {
+ public:
+  std::int32_t NetworkDeviceStatus() override { return cellular::kDeviceReady; }
+  std::u16string SimIccId() override { return u"8949"; }
+};
+
 class StandInModem final : public cellular::Modem {
  public:
-  std::shared_ptr<cellular::DeviceInformation> DeviceInformation() override { return nullptr; }
+  std::shared_ptr<cellular::DeviceInformation> DeviceInformation() override { return information; }
   std::shared_ptr<cellular::DeviceService> GetDeviceService(const cellular::Guid&) override { return nullptr; }
   std::shared_ptr<cellular::AsyncOperation<std::shared_ptr<cellular::ModemConfiguration>>>
   GetCurrentConfigurationAsync() override {
@@ -665,6 +665,7 @@ class StandInModem final : public cellular::Modem {
   }
 
   std::shared_ptr<RecordingSarManager> manager = std::make_shared<RecordingSarManager>();
+  std::shared_ptr<cellular::DeviceInformation> information;  // none unless a test gives one
 };
 
 class PlatformOfOneModem final : public cellular::ModemPlatform {
@@ -678,37 +679,32 @@ class PlatformOfOneModem final : public cellular::ModemPlatform {
   std::shared_ptr<StandInModem> modem = std::make_shared<StandInModem>();
 };
 
-TEST(TxStatusMonitorHysteresisTest, AsksForFiveSecondsInTicksOf100Ns) {
-  testing::RecordingOs recording;
-  PlatformOfOneModem platform;
-  cellular::UsePlatform(platform);
-  cellular::modem = platform.modem;
-  EXPECT_EQ(cellular::TxStatusMonitor(recording.CreateAutoResetEvent()), 0);
-  EXPECT_TRUE(cellular::TxStatusMonitoringStarted());
-  EXPECT_EQ(platform.modem->manager->hysteresisTicks, std::vector<std::int64_t>{50'000'000});
-  cellular::ReleaseProcessObjects();
-  cellular::txEventForHandler.Detach();
-}
-
-// Monitoring started on the stand-in modem, with the loop's event attached for the handler.
+// The stand-in modem, found by start-up, with the loop's event to hand to TxStatusMonitor.
 struct MonitoringStandIn {
   testing::RecordingOs recording;
   PlatformOfOneModem platform;
+  std::unique_ptr<cellular::ModemObjects> process;
   os::EventHandle event = nullptr;
   MonitoringStandIn() {
     recording.speed = 1e6;  // the 30 s bound passes in 30 us of the test's time
     cellular::UsePlatform(platform);
-    cellular::modem = platform.modem;
+    platform.modem->information = std::make_shared<ReadyDevice>();
+    process = cellular::ObtainDefaultModem().objects;
     event = recording.CreateAutoResetEvent();
-    cellular::isTransmitting.store(0);
   }
   ~MonitoringStandIn() {
-    cellular::ReleaseProcessObjects();
-    cellular::txEventForHandler.Detach();
-    cellular::isTransmitting.store(0);
+    if (process) process->handlerShared->txEventForHandler.Detach();
   }
   RecordingSarManager& manager() { return *platform.modem->manager; }
 };
+
+TEST(TxStatusMonitorHysteresisTest, AsksForFiveSecondsInTicksOf100Ns) {
+  MonitoringStandIn standIn;
+  ASSERT_NE(standIn.process, nullptr);
+  EXPECT_EQ(cellular::TxStatusMonitor(*standIn.process, standIn.event), 0);
+  EXPECT_TRUE(cellular::TxStatusMonitoringStarted(*standIn.process));
+  EXPECT_EQ(standIn.manager().hysteresisTicks, std::vector<std::int64_t>{50'000'000});
+}
 
 struct StateAtStartCase {
   const char* name;
@@ -740,15 +736,16 @@ TEST(StateAtStartTest, TransmittingOrUnknownWakesTheLoop) {
   for (const StateAtStartCase& c : cases) {
     SCOPED_TRACE(c.name);
     MonitoringStandIn standIn;
-    ASSERT_EQ(cellular::TxStatusMonitor(standIn.event), 0);
+    ASSERT_NE(standIn.process, nullptr);
+    ASSERT_EQ(cellular::TxStatusMonitor(*standIn.process, standIn.event), 0);
     standIn.manager().transmitting = c.answer;
     standIn.manager().stateFailure = c.failure;
-    cellular::OnTransmissionStateChanged handler;
+    cellular::OnTransmissionStateChanged handler(standIn.process->handlerShared);
     if (c.deliveryWhileAsking) {
       standIn.manager().onStateRequest = [&] { handler.Invoke(nullptr, std::make_shared<Args>(false)); };
     }
-    cellular::ReadTransmissionStateAtStart();
-    EXPECT_EQ(cellular::isTransmitting.load(), c.expectedStored);
+    cellular::ReadTransmissionStateAtStart(*standIn.process);
+    EXPECT_EQ(standIn.process->handlerShared->isTransmitting.load(), c.expectedStored);
     EXPECT_EQ(standIn.recording.IsSignalled(standIn.event), c.expectedSignal);
     EXPECT_EQ(standIn.manager().stateCancels, c.expectedCancels) << "a request given up is cancelled";
     const auto debug = standIn.recording.Debug();
@@ -762,29 +759,39 @@ TEST(StateAtStartTest, TransmittingOrUnknownWakesTheLoop) {
 TEST(TransmissionSubscriptionTest, StoppingMonitoringRemovesTheHandlerOnce) {
   {
     MonitoringStandIn standIn;
-    ASSERT_EQ(cellular::TxStatusMonitor(standIn.event), 0);
+    ASSERT_NE(standIn.process, nullptr);
+    ASSERT_EQ(cellular::TxStatusMonitor(*standIn.process, standIn.event), 0);
     EXPECT_TRUE(standIn.manager().removedTokens.empty());
-    cellular::StopTxStatusMonitor();
+    cellular::StopTxStatusMonitor(*standIn.process);
     EXPECT_EQ(standIn.manager().removedTokens, std::vector<std::int64_t>{RecordingSarManager::kToken});
-    cellular::StopTxStatusMonitor();
-    cellular::ReleaseProcessObjects();
+    cellular::StopTxStatusMonitor(*standIn.process);
+    standIn.process.reset();
     EXPECT_EQ(standIn.manager().removedTokens.size(), 1u) << "a revoked subscription is not removed again";
   }
   MonitoringStandIn radioOff;
-  ASSERT_EQ(cellular::TxStatusMonitor(radioOff.event), 0);
-  auto manager = radioOff.platform.modem->manager;
-  cellular::ReleaseProcessObjects();
-  EXPECT_EQ(manager->removedTokens, std::vector<std::int64_t>{RecordingSarManager::kToken});
+  ASSERT_NE(radioOff.process, nullptr);
+  ASSERT_EQ(cellular::TxStatusMonitor(*radioOff.process, radioOff.event), 0);
+  radioOff.process->handlerShared->txEventForHandler.Detach();
+  radioOff.process.reset();
+  EXPECT_EQ(radioOff.manager().removedTokens, std::vector<std::int64_t>{RecordingSarManager::kToken});
 }
 
+// Start-up holds the modem and its device information only when it has both; the process
+// objects it then makes hold the very objects the platform gave.
 TEST(ObtainDefaultModemTest, AModemWithoutDeviceInformationCountsAsNoModemAndIsNotHeld) {
   PlatformOfOneModem platform;
   cellular::UsePlatform(platform);
   const cellular::ModemLookup lookup = cellular::ObtainDefaultModem();
-  EXPECT_FALSE(lookup.found);
+  EXPECT_EQ(lookup.objects, nullptr);
   EXPECT_FALSE(lookup.error.has_value());
-  EXPECT_EQ(cellular::modem, nullptr);
   EXPECT_EQ(platform.modem.use_count(), 1) << "the modem is still held";
+
+  platform.modem->information = std::make_shared<ReadyDevice>();
+  const cellular::ModemLookup found = cellular::ObtainDefaultModem();
+  ASSERT_NE(found.objects, nullptr);
+  EXPECT_EQ(found.objects->modem, platform.modem);
+  EXPECT_EQ(found.objects->deviceInformation, platform.modem->information);
+  EXPECT_EQ(found.objects->sarManager, nullptr) << "no SAR manager before TxStatusMonitor";
 }
 
 struct RadioCase {
@@ -801,7 +808,7 @@ TEST_P(RadioStateTest, OnWhileASimIsPresentOrTheDeviceIsReady) {
   spec.deviceStatus = GetParam().status;
   spec.simIccId = GetParam().simIccId;
   Start(spec);
-  EXPECT_EQ(cellular::GetRadioState(), GetParam().expected);
+  EXPECT_EQ(cellular::GetRadioState(*process_), GetParam().expected);
   EXPECT_EQ(faults_->Calls("SimIccId"), 1) << "both properties are read at every call";
 }
 
@@ -817,28 +824,28 @@ INSTANTIATE_TEST_SUITE_P(States, RadioStateTest,
 
 TEST_F(RadioStateTest, StatusReadFailureAnswersOffWithoutReadingTheIdentifier) {
   Start({}, {{"NetworkDeviceStatus", kAccessDenied, {}}});
-  EXPECT_EQ(cellular::GetRadioState(), 0u);
+  EXPECT_EQ(cellular::GetRadioState(*process_), 0u);
   EXPECT_EQ(faults_->Calls("SimIccId"), 0);
 }
 
 TEST_F(RadioStateTest, IdentifierReadFailureAnswersOffWhateverTheStatus) {
   Start({}, {{"SimIccId", kAccessDenied, {}}});
-  EXPECT_EQ(cellular::GetRadioState(), 0u);
+  EXPECT_EQ(cellular::GetRadioState(*process_), 0u);
 }
 
 TEST_F(ModemFixture, StopWithoutManagerCallsNothing) {
   Start();
-  cellular::StopTxStatusMonitor();
+  cellular::StopTxStatusMonitor(*process_);
   EXPECT_EQ(faults_->Calls("StopTransmissionStateMonitoring"), 0);
 }
 
 TEST_F(ModemFixture, StopTwiceAsksTwiceAndSwallowsFailures) {
   Start({}, {{"StopTransmissionStateMonitoring", kAccessDenied, {1}}});
-  OnFreshThread([&] { cellular::TxStatusMonitor(os_.CreateAutoResetEvent()); });
-  cellular::StopTxStatusMonitor();
-  cellular::StopTxStatusMonitor();
+  OnFreshThread([&] { EXPECT_EQ(cellular::TxStatusMonitor(*process_, os_.CreateAutoResetEvent()), 0); });
+  cellular::StopTxStatusMonitor(*process_);
+  cellular::StopTxStatusMonitor(*process_);
   EXPECT_EQ(faults_->Calls("StopTransmissionStateMonitoring"), 2);
-  EXPECT_NE(cellular::sarManager, nullptr) << "stopping does not release the manager";
+  EXPECT_NE(process_->sarManager, nullptr) << "stopping does not release the manager";
 }
 
 // A host that raises changes itself (the benchmarks) hands the simulated modem one at the
@@ -852,17 +859,17 @@ TEST_F(ModemFixture, DeliverNowReachesTheHandlerOnTheCallersThreadOnlyWhileMonit
   EXPECT_FALSE(modem_->DeliverNow(true)) << "delivered before monitoring started";
   EXPECT_FALSE(modem_->Monitoring());
 
-  OnFreshThread([&] { EXPECT_EQ(cellular::TxStatusMonitor(event), 0); });
+  OnFreshThread([&] { EXPECT_EQ(cellular::TxStatusMonitor(*process_, event), 0); });
   ASSERT_TRUE(modem_->Monitoring());
   EXPECT_TRUE(modem_->DeliverNow(true));
-  EXPECT_EQ(cellular::isTransmitting.load(), 1);
+  EXPECT_EQ(process_->handlerShared->isTransmitting.load(), 1);
   EXPECT_TRUE(os_.IsSignalled(event));
   EXPECT_EQ(signalledFrom, std::vector<std::thread::id>{std::this_thread::get_id()});
 
-  cellular::StopTxStatusMonitor();
+  cellular::StopTxStatusMonitor(*process_);
   EXPECT_FALSE(modem_->Monitoring());
   EXPECT_FALSE(modem_->DeliverNow(false)) << "delivered after monitoring stopped";
-  EXPECT_EQ(cellular::isTransmitting.load(), 1) << "a change after the stop reached the handler";
+  EXPECT_EQ(process_->handlerShared->isTransmitting.load(), 1) << "a change after the stop reached the handler";
   EXPECT_EQ(modem_->counts().notifications, 1);
 }
 

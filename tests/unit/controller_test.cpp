@@ -61,18 +61,35 @@ struct Script {
   }
 };
 
-// A platform with no mobile-broadband modem, counting its lookups.
+// A modem that start-up finds, whose device information is all that is asked of it here.
+class FoundModem final : public cellular::Modem {
+ public:
+  class Information final : public cellular::DeviceInformation {
+   public:
+    std::int32_t NetworkDeviceStatus() override { return cellular::kDeviceReady; }
+    std::u16string SimIccId() override { return u""; }
+  };
+  std::shared_ptr<cellular::DeviceInformation> DeviceInformation() override { return std::make_shared<Information>(); }
+  std::shared_ptr<cellular::DeviceService> GetDeviceService(const cellular::Guid&) override { return nullptr; }
+  std::shared_ptr<cellular::AsyncOperation<std::shared_ptr<cellular::ModemConfiguration>>>
+  GetCurrentConfigurationAsync() override {
+    return nullptr;
+  }
+};
+
+// A platform with no mobile-broadband modem (or the one it is given), counting its lookups.
 class NoModemPlatform final : public cellular::ModemPlatform {
  public:
   std::shared_ptr<cellular::Modem> GetDefault() override {
     ++lookups;
-    return nullptr;
+    return modem;
   }
   std::int32_t RoInitialize() noexcept override { return 0; }
   void RoUninitialize() noexcept override {}
   std::shared_ptr<cellular::Buffer> CreateFromByteArray(std::span<const std::uint8_t>) override { return nullptr; }
   std::vector<std::uint8_t> CopyToByteArray(const std::shared_ptr<cellular::Buffer>&) override { return {}; }
   int lookups = 0;
+  std::shared_ptr<cellular::Modem> modem;
 };
 
 const std::vector<std::string> kStartDebug = {"[MS_SAR] Korvi::InitSAR()", "[MS_SAR] Korvi::TxStatusMonitor"};
@@ -230,11 +247,24 @@ TEST(ControllerTest, TheEventIsClosedOnlyAfterTheHandlerLetGoOfIt) {
   ReleaseProcessObjects();
 }
 
-TEST(ControllerTest, TheServicesOwnDetachClearsTheHandlersCopyOfTheEvent) {
+// The real operations reach the state that the handler shares with the loop through the
+// process objects they were made for.
+TEST(ControllerTest, TheServicesOwnOperationsReadAndDetachTheHandlersState) {
   testing::RecordingOs os;
-  cellular::txEventForHandler.Attach(os.CreateAutoResetEvent());
-  CellularAndWlanOperations().detachTxEvent();
-  EXPECT_EQ(cellular::txEventForHandler.Current(), nullptr);
+  NoModemPlatform platform;
+  platform.modem = std::make_shared<FoundModem>();
+  cellular::UsePlatform(platform);
+  const std::unique_ptr<cellular::ModemObjects> process = cellular::ObtainDefaultModem().objects;
+  ASSERT_NE(process, nullptr);
+  const ServiceOperations ops = CellularAndWlanOperations(*process);
+  cellular::HandlerShared& shared = *process->handlerShared;
+
+  EXPECT_FALSE(ops.isTransmitting());
+  shared.isTransmitting.store(1);
+  EXPECT_TRUE(ops.isTransmitting());
+  shared.txEventForHandler.Attach(os.CreateAutoResetEvent());
+  ops.detachTxEvent();
+  EXPECT_EQ(shared.txEventForHandler.Current(), nullptr);
 }
 
 TEST(ControllerTest, MonitoringThatNeverStartedEndsInsteadOfWaitingForEver) {

@@ -136,7 +136,8 @@ TEST(VirtualClock, AStoppedClockLetsNoTimePass) {
   scheduler.CloseEvent(event);
 }
 
-TEST(RealTimeClock, RunsItemsWhenTheyAreDueWithoutWaitingForTheMainThread) {
+// An item that ran only once the main thread parks would never run here: the test would hang.
+TEST(RealTimeClock, RunningADueItemWithoutTheMainThreadParkingNeverHangs) {
   Scheduler scheduler(Clock::kRealTime, 1000.0);
   std::promise<void> ran;
   scheduler.Post(1, [&] { ran.set_value(); });

@@ -281,7 +281,9 @@ TEST_F(ObjectsTest, TheManagerTakesTheHysteresisAndTheHandler) {
   action->resultCode = E_ACCESSDENIED;
   EXPECT_THROW(hysteresis->GetResults(), cellular::PlatformError);
 
-  EXPECT_EQ(seamManager->AddTransmissionStateChanged(std::make_shared<cellular::OnTransmissionStateChanged>()), 7);
+  EXPECT_EQ(seamManager->AddTransmissionStateChanged(
+                std::make_shared<cellular::OnTransmissionStateChanged>(std::make_shared<cellular::HandlerShared>())),
+            7);
   ASSERT_NE(manager->handler, nullptr);
   seamManager->RemoveTransmissionStateChanged(7);
   EXPECT_EQ(manager->last, "remove_TransmissionStateChanged");
@@ -296,7 +298,8 @@ TEST_F(ObjectsTest, ARefusedEventHandlerIsAPlatformErrorAndOursGoesAway) {
   manager->answer = E_ACCESSDENIED;
   const auto seamManager = WrapSarManager(Retain<NO::IMobileBroadbandSarManager>(manager.get()));
   try {
-    seamManager->AddTransmissionStateChanged(std::make_shared<cellular::OnTransmissionStateChanged>());
+    seamManager->AddTransmissionStateChanged(
+        std::make_shared<cellular::OnTransmissionStateChanged>(std::make_shared<cellular::HandlerShared>()));
     FAIL() << "no error";
   } catch (const cellular::PlatformError& error) {
     EXPECT_EQ(error.code(), kAccessDenied);
@@ -387,23 +390,22 @@ TEST_F(ObjectsTest, AStateTheServicesHandlerCannotReadCountsAsTransmitting) {
   auto manager = Make<RecordingSarManager>();
   auto args = Make<RecordingEventArgs>();
   const auto seamManager = WrapSarManager(Retain<NO::IMobileBroadbandSarManager>(manager.get()));
-  seamManager->AddTransmissionStateChanged(std::make_shared<cellular::OnTransmissionStateChanged>());
+  const auto shared = std::make_shared<cellular::HandlerShared>();
+  seamManager->AddTransmissionStateChanged(std::make_shared<cellular::OnTransmissionStateChanged>(shared));
 
-  cellular::isTransmitting.store(0);
   args->answer = E_ACCESSDENIED;
   EXPECT_EQ(manager->handler->Invoke(manager.get(), args.get()), S_OK);
-  EXPECT_EQ(cellular::isTransmitting.load(), 1) << "a failed read";
+  EXPECT_EQ(shared->isTransmitting.load(), 1) << "a failed read";
 
-  cellular::isTransmitting.store(0);
+  shared->isTransmitting.store(0);
   args->answer = S_OK;
   {
     const FailNthAllocation failing(2);
     EXPECT_EQ(manager->handler->Invoke(manager.get(), args.get()), S_OK);
     ASSERT_TRUE(failing.Failed());
   }
-  EXPECT_EQ(cellular::isTransmitting.load(), 1) << "a delivery that could not be wrapped";
+  EXPECT_EQ(shared->isTransmitting.load(), 1) << "a delivery that could not be wrapped";
   EXPECT_EQ(args->references(), 1u);
-  cellular::isTransmitting.store(0);
 }
 
 TEST_F(ObjectsTest, CryptographicBufferRoundTripsTheBytes) {
