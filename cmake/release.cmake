@@ -15,8 +15,8 @@
 
 # The service's own code carries debug information (GCC's -g changes no generated code), so
 # that the separate file has something to hold; the shipped exe loses it when stripped.
-foreach(target korvi_logic korvi_windows korvi_sar_objects korvi_capture_parsing korvi_child_process korvi-capture
-               korvi_supervisor_policy korvi-supervisor)
+foreach(target korvi_ground korvi_cellular korvi_wlan_power korvi_controller korvi_windows korvi_sar_objects
+               korvi_capture_parsing korvi_child_process korvi-capture korvi_supervisor_policy korvi-supervisor)
   target_compile_options(${target} PRIVATE -g)
 endforeach()
 

@@ -2,7 +2,7 @@
 
 #include <cwchar>
 
-#include "controller/messages.h"
+#include "os/messages.h"
 
 namespace korvi::cellular {
 

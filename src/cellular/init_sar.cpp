@@ -8,7 +8,7 @@
 #include "cellular/cellular_state.h"
 #include "cellular/sar_config_message.h"
 #include "cellular/sar_reply_report.h"
-#include "controller/messages.h"
+#include "os/messages.h"
 
 namespace korvi::cellular {
 namespace {

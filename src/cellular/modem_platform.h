@@ -13,9 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "cellular/platform_error.h"
+#include "os/platform_error.h"
 
 namespace korvi::cellular {
+
+// The seam throws the ground's one platform error type, which the Windows layer throws too;
+// cellular code and its callers name it as the seam's own.
+using os::PlatformError;
 
 struct Guid {
   std::uint32_t data1;

@@ -4,7 +4,7 @@
 
 #include "cellular/blocking_wait.h"
 #include "cellular/cellular_state.h"
-#include "controller/messages.h"
+#include "os/messages.h"
 
 namespace korvi::cellular {
 

@@ -9,7 +9,7 @@
 #include "cellular/radio_state.h"
 #include "cellular/state_at_start.h"
 #include "cellular/tx_status_monitor.h"
-#include "controller/messages.h"
+#include "os/messages.h"
 #include "wlan_power/wlan_tx_state.h"
 
 namespace korvi::controller {

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string_view>
 
-#include "controller/messages.h"
+#include "os/messages.h"
 #include "wlan_power/wmi_service.h"
 
 namespace korvi::wlan_power {

@@ -16,10 +16,10 @@
 
 #include "cellular/cellular_state.h"
 #include "check.h"
-#include "controller/messages.h"
+#include "os/debug_line.h"
+#include "os/messages.h"
 #include "os/os_platform.h"
 #include "os/text_encoding.h"
-#include "platform/sim/files/debug_sink.h"
 #include "support/recording_os.h"
 #include "utf8.h"
 
@@ -67,7 +67,7 @@ std::string Unescape(const std::string& line) {
 void CheckDebugLine(const std::wstring& message) {
   const std::string utf8 = korvi::os::Utf8FromWide(message);
   Require(IsUtf8(utf8), "the message converts to valid UTF-8");
-  const std::string line = korvi::sim::OneLine(utf8);
+  const std::string line = korvi::os::OneLine(utf8);
   Require(line.find_first_of("\n\r") == std::string::npos, "the message is one line in the file");
   Require(Unescape(line) == utf8, "the line gives the message back");
 }

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "cellular/cellular_state.h"
-#include "cellular/platform_error.h"
-#include "controller/messages.h"
 #include "controller/service.h"
+#include "os/messages.h"
+#include "os/platform_error.h"
 #include "support/recording_os.h"
 
 namespace korvi::controller {

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "cellular/platform_error.h"
-#include "controller/messages.h"
 #include "import_patch.h"
-#include "platform_frees.h"
+#include "os/messages.h"
+#include "os/platform_error.h"
 #include "os/text_encoding.h"
+#include "platform_frees.h"
 #include "platform/windows/abi/restricted_error.h"
 #include "platform/windows/error_text.h"
 #include "platform/windows/hstring.h"
@@ -208,7 +208,7 @@ TEST(ErrorText, ThePlatformErrorCarriesTheCodeAndItsText) {
   try {
     Check(E_ACCESSDENIED);
     FAIL() << "no error";
-  } catch (const cellular::PlatformError& error) {
+  } catch (const os::PlatformError& error) {
     EXPECT_EQ(static_cast<std::uint32_t>(error.code()), 0x80070005u);
     EXPECT_EQ(error.message(), SystemMessageText(E_ACCESSDENIED));
   }

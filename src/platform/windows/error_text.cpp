@@ -1,6 +1,6 @@
 #include "platform/windows/error_text.h"
 
-#include "cellular/platform_error.h"
+#include "os/platform_error.h"
 #include "platform/windows/abi/restricted_error.h"
 #include "platform/windows/support/owners.h"
 
@@ -56,6 +56,6 @@ std::wstring ErrorText(HRESULT code) {
   return text.empty() ? SystemMessageText(code) : text;
 }
 
-void ThrowPlatformError(HRESULT code) { throw cellular::PlatformError(static_cast<std::int32_t>(code), ErrorText(code)); }
+void ThrowPlatformError(HRESULT code) { throw os::PlatformError(static_cast<std::int32_t>(code), ErrorText(code)); }
 
 }  // namespace korvi::windows

@@ -22,7 +22,7 @@ std::wstring ErrorText(HRESULT code);
 // Drops trailing CR, LF, blanks and tabs; what comes before stays as the system wrote it.
 std::wstring TrimTrailingBreaks(std::wstring_view text);
 
-// Throws cellular::PlatformError with the code and ErrorText(code).
+// Throws os::PlatformError with the code and ErrorText(code).
 [[noreturn]] void ThrowPlatformError(HRESULT code);
 
 // Throws for a failed code; a success code (S_OK, S_FALSE, ...) passes.

@@ -19,8 +19,8 @@
 #include <string>
 #include <string_view>
 
+#include "os/debug_line.h"
 #include "os/text_encoding.h"
-#include "platform/sim/files/debug_sink.h"
 #include "platform/sim/models/error_text.h"
 #include "platform/windows/error_text.h"
 
@@ -54,7 +54,7 @@ std::wstring ThroughTheCodePage(const std::wstring& text) {
   return wide;
 }
 
-std::string AsInTheDebugFile(const std::wstring& text) { return korvi::sim::OneLine(korvi::os::Utf8FromWide(text)); }
+std::string AsInTheDebugFile(const std::wstring& text) { return korvi::os::OneLine(korvi::os::Utf8FromWide(text)); }
 
 }  // namespace
 

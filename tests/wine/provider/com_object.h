@@ -11,7 +11,7 @@
 #include <new>
 #include <utility>
 
-#include "cellular/platform_error.h"
+#include "os/platform_error.h"
 #include "platform/sim/models/object_count.h"
 #include "platform/windows/support/com_object.h"
 #include "platform/windows/support/hstrings.h"
@@ -32,7 +32,7 @@ template <class Body>
 HRESULT Guard(Body&& body) noexcept {
   try {
     return body();
-  } catch (const cellular::PlatformError& error) {
+  } catch (const os::PlatformError& error) {
     return static_cast<HRESULT>(error.code());
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;

@@ -23,8 +23,8 @@
 #include "command_line.h"
 #include "dbwin_channel.h"
 #include "monotonic_clock.h"
+#include "os/debug_line.h"
 #include "output_file.h"
-#include "platform/sim/files/debug_sink.h"
 
 namespace korvi::capture {
 namespace {
@@ -179,7 +179,7 @@ void Receive(const DbwinChannel& channel, const ChildProcess& child, OutputFile*
   const std::string text = Utf8FromAnsi(message.text);
   shared.session.OnDebug(text, shared.clock.Now());
   // The same escaping as the simulated notebook's debug file: one message, one line.
-  if (debugFile != nullptr) debugFile->WriteLine(sim::OneLine(text));
+  if (debugFile != nullptr) debugFile->WriteLine(os::OneLine(text));
 }
 
 // Takes the child's debug messages until it ends; returns the stamp of its end.

@@ -24,7 +24,4 @@ class DebugSink {
   static std::unique_ptr<DebugSink> SystemLog();
 };
 
-// The escaping that keeps a message on one line.
-std::string OneLine(std::string_view message);
-
 }  // namespace korvi::sim

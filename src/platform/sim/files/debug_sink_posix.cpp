@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <stdexcept>
 
+#include "os/debug_line.h"
 #include "platform/sim/files/debug_sink.h"
 #include "platform/sim/files/own_file.h"
 #include "platform/sim/files/shown_input.h"
@@ -19,7 +20,7 @@ class FileSink final : public DebugSink {
   FileSink(OwnFile file, std::string path) : file_(std::move(file)), path_(std::move(path)) {}
   void Write(std::string_view utf8Message) noexcept override {
     try {
-      const std::string line = OneLine(utf8Message) + "\n";
+      const std::string line = os::OneLine(utf8Message) + "\n";
       // O_APPEND and one write per message: lines from two threads never interleave.
       std::size_t written = 0;
       while (written < line.size()) {

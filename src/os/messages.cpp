@@ -1,4 +1,4 @@
-#include "controller/messages.h"
+#include "os/messages.h"
 
 #include <cstdarg>
 #include <cstdio>

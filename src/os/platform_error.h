@@ -1,12 +1,12 @@
-// The one error type of the mobile-broadband platform: a failing platform call's 32-bit result
-// code (an HRESULT, negative) and the platform's message text for it.
+// The one error type of the platform layers: a failing platform call's 32-bit result code (an
+// HRESULT, negative) and the platform's message text for it. The cellular seam throws it.
 #pragma once
 
 #include <cstdint>
 #include <stdexcept>
 #include <string>
 
-namespace korvi::cellular {
+namespace korvi::os {
 
 class PlatformError : public std::runtime_error {
  public:
@@ -20,4 +20,4 @@ class PlatformError : public std::runtime_error {
   std::wstring message_;
 };
 
-}  // namespace korvi::cellular
+}  // namespace korvi::os

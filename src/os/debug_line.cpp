@@ -1,6 +1,6 @@
-#include "platform/sim/files/debug_sink.h"
+#include "os/debug_line.h"
 
-namespace korvi::sim {
+namespace korvi::os {
 
 std::string OneLine(std::string_view message) {
   std::string line;
@@ -19,4 +19,4 @@ std::string OneLine(std::string_view message) {
   return line;
 }
 
-}  // namespace korvi::sim
+}  // namespace korvi::os

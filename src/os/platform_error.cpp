@@ -1,9 +1,9 @@
-#include "cellular/platform_error.h"
+#include "os/platform_error.h"
 
 #include <cstdio>
 #include <utility>
 
-namespace korvi::cellular {
+namespace korvi::os {
 namespace {
 std::string Describe(std::int32_t code) {
   char text[40];
@@ -15,4 +15,4 @@ std::string Describe(std::int32_t code) {
 PlatformError::PlatformError(std::int32_t code, std::wstring message)
     : std::runtime_error(Describe(code)), code_(code), message_(std::move(message)) {}
 
-}  // namespace korvi::cellular
+}  // namespace korvi::os
