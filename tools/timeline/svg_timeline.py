@@ -132,7 +132,9 @@ def header_parts(timeline):
     if timeline.is_capture:
         # In korvi-capture's own words and order, so that its summary and the picture read alike.
         counts = (f"notifications {len(timeline.notifications)}, firmware requests {len(timeline.firmware)} "
-                  f"(failed {timeline.failed_calls}), radio off {len(timeline.radio)}")
+                  f"(failed {timeline.failed_calls}), radio off {len(timeline.radio)} "
+                  f"(found off {len(timeline.radio) - timeline.radio_read_failures}, "
+                  f"read failed {timeline.radio_read_failures})")
         head = [f"{counts}, {ending}"] if timeline.exited else [counts, ending]
         return head + [f"reaction (notification to the end of the request after it): {timing}",
                        f"notifications with no request after them {reaction.never_reduced}",
