@@ -36,6 +36,7 @@ Record RecordOf(const Json& line) {
     record.result = static_cast<std::uint32_t>(std::stoul(line["result"].get<std::string>(), nullptr, 16));
   }
   if (line.contains("code")) record.exitCode = line["code"].get<std::uint32_t>();
+  record.radioReadFailed = line.value("cause", std::string()) == "read_failed";
   return record;
 }
 

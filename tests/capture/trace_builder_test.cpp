@@ -1,6 +1,7 @@
 // The trace records made from the child's messages: a request's state coming after its end,
 // a notification inside the wait for it, a state the firmware's inputs did not carry, requests
-// that never reached ExecMethod or were cut short, and radio off seen on both channels.
+// that never reached ExecMethod or were cut short, radio off seen on both channels, and the
+// cause of a radio off that the debug channel says before it.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -13,15 +14,16 @@
 namespace korvi::capture {
 namespace {
 
-// One input: a console message, or the debug channel's radio off ('D'), or the exit ('E').
+// One input: a console message, or a debug message ('D' radio off, 'F' the radio read's caught
+// error, 'H' the handler's, 'L' another of the loop's), or the exit ('E').
 struct Input {
-  char what;  // N r s(InECX put) X T 2 1 O M (console), D (debug radio off), E (exit)
+  char what;  // N r s(InECX put) X T 2 1 O M (console), D F H L (debug), E (exit)
   std::int64_t us;
   std::uint32_t value = 0;  // s, X: the result; E: the exit code
 };
 
-std::vector<std::string> Build(const std::vector<Input>& inputs) {
-  TraceBuilder builder;
+std::vector<std::string> Build(const std::vector<Input>& inputs, DebugChannel debug) {
+  TraceBuilder builder(debug);
   std::vector<std::string> lines;
   auto take = [&] {
     for (const Record& record : builder.TakeReady()) lines.push_back(TraceLine(record));
@@ -39,6 +41,13 @@ std::vector<std::string> Build(const std::vector<Input>& inputs) {
       case 'O': console(ConsoleKind::kRadioOff); break;
       case 'M': console(ConsoleKind::kOutOfMemory); break;
       case 'D': builder.OnDebug(kRadioOffDebugMessage, in.us); break;
+      case 'F': builder.OnDebug("0x80070005 - Access is denied.", in.us); break;
+      case 'H':
+        builder.OnDebug("[MS_SAR] Korvi::OnTransmissionStateChanged could not read IsTransmitting (0x80004005): "
+                        "taking the modem as transmitting",
+                        in.us);
+        break;
+      case 'L': builder.OnDebug("[MS_SAR] SetWLANTxState_WLANREDUCE()", in.us); break;
       case 'E': builder.OnExit(in.value, in.us); break;
       default: ADD_FAILURE() << "no such input " << in.what;
     }
@@ -53,6 +62,7 @@ struct BuildCase {
   const char* name;
   std::vector<Input> inputs;
   std::vector<std::string> lines;  // after the run record
+  DebugChannel debug = DebugChannel::kNotTaken;
 };
 
 class TraceBuilderTest : public testing::TestWithParam<BuildCase> {};
@@ -60,7 +70,7 @@ class TraceBuilderTest : public testing::TestWithParam<BuildCase> {};
 TEST_P(TraceBuilderTest, Records) {
   std::vector<std::string> expected = {kRun};
   for (const std::string& line : GetParam().lines) expected.push_back(line);
-  EXPECT_EQ(Build(GetParam().inputs), expected);
+  EXPECT_EQ(Build(GetParam().inputs, GetParam().debug), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -116,6 +126,37 @@ INSTANTIATE_TEST_SUITE_P(
                   {R"({"t_sim_us":5,"event":"radio_off"})", R"({"t_sim_us":7,"event":"firmware_start","wlan_state":1})",
                    R"({"t_sim_us":8,"event":"firmware_end","wlan_state":1,"result":null})"}},
         BuildCase{"radio_off_on_the_console_alone", {{'O', 6}}, {R"({"t_sim_us":6,"event":"radio_off"})"}},
+        // The radio read's caught error just before the loop's report: the read failed.
+        BuildCase{"radio_read_failed",
+                  {{'L', 1}, {'F', 4}, {'D', 5}, {'O', 6}},
+                  {R"({"t_sim_us":5,"event":"radio_off","cause":"read_failed"})"}},
+        BuildCase{"radio_read_failed_with_the_handlers_message_between",
+                  {{'F', 4}, {'H', 4}, {'D', 5}, {'O', 6}},
+                  {R"({"t_sim_us":5,"event":"radio_off","cause":"read_failed"})"}},
+        // An error the loop reported before its last message is no part of the radio read.
+        BuildCase{"caught_error_before_another_loop_message",
+                  {{'F', 3}, {'L', 4}, {'D', 5}, {'O', 6}},
+                  {R"({"t_sim_us":5,"event":"radio_off"})"}},
+        // The console's report first: it and what follows wait for the debug channel's cause.
+        BuildCase{"radio_read_failed_said_after_the_console",
+                  {{'O', 5}, {'r', 6}, {'s', 6}, {'X', 7, 0}, {'T', 8}, {'1', 9}, {'F', 10}, {'D', 11}, {'E', 12, 0}},
+                  {R"({"t_sim_us":5,"event":"radio_off","cause":"read_failed"})",
+                   R"({"t_sim_us":6,"event":"firmware_start","wlan_state":1})",
+                   R"({"t_sim_us":8,"event":"firmware_end","wlan_state":1,"result":"0x00000000"})",
+                   R"({"t_sim_us":12,"event":"exit","code":0})"},
+                  DebugChannel::kTaken},
+        BuildCase{"radio_found_off_said_after_the_console",
+                  {{'O', 5}, {'L', 6}, {'D', 7}},
+                  {R"({"t_sim_us":5,"event":"radio_off"})"},
+                  DebugChannel::kTaken},
+        // A debug channel that never says: the record goes out plain at the child's end.
+        BuildCase{"radio_off_whose_debug_report_never_comes",
+                  {{'O', 5}, {'r', 6}, {'T', 7}, {'1', 8}, {'E', 9, 0}},
+                  {R"({"t_sim_us":5,"event":"radio_off"})",
+                   R"({"t_sim_us":6,"event":"firmware_start","wlan_state":null})",
+                   R"({"t_sim_us":7,"event":"firmware_end","wlan_state":null,"result":null})",
+                   R"({"t_sim_us":9,"event":"exit","code":0})"},
+                  DebugChannel::kTaken},
         BuildCase{"state_report_with_no_request", {{'2', 1}, {'N', 2}}, {R"({"t_sim_us":2,"event":"notify"})"}}),
     [](const testing::TestParamInfo<BuildCase>& info) { return std::string(info.param.name); });
 
@@ -130,6 +171,24 @@ TEST(TraceBuilderHoldTest, RecordsWaitForTheRequestsState) {
   EXPECT_TRUE(builder.TakeReady().empty());
   builder.OnConsole(ConsoleMessage{ConsoleKind::kReduceAsked, 4});
   EXPECT_EQ(builder.TakeReady().size(), 3u);
+}
+
+// A radio off from the console waits for its cause, and so does everything after it; what
+// came before it is out at once.
+TEST(TraceBuilderHoldTest, RadioOffWaitsForTheDebugChannelsCause) {
+  TraceBuilder builder(DebugChannel::kTaken);
+  builder.OnConsole(ConsoleMessage{ConsoleKind::kNotification, 1});
+  builder.OnConsole(ConsoleMessage{ConsoleKind::kRadioOff, 2});
+  builder.OnConsole(ConsoleMessage{ConsoleKind::kNotification, 3});
+  EXPECT_EQ(builder.TakeReady().size(), 2u);  // the run record and the first notification
+  EXPECT_TRUE(builder.TakeReady().empty());
+  builder.OnDebug("0x8007048f - The device is not connected.", 4);
+  EXPECT_TRUE(builder.TakeReady().empty());
+  builder.OnDebug(kRadioOffDebugMessage, 5);
+  const std::vector<Record> out = builder.TakeReady();
+  ASSERT_EQ(out.size(), 2u);
+  EXPECT_EQ(TraceLine(out[0]), R"({"t_sim_us":2,"event":"radio_off","cause":"read_failed"})");
+  EXPECT_EQ(TraceLine(out[1]), R"({"t_sim_us":3,"event":"notify"})");
 }
 
 }  // namespace

@@ -4,8 +4,9 @@
 # simulated notebook's summary, every figure included), its trace without the wall-clock
 # stamps, its debug messages and its exit code (low 8 bits, all that Wine passes on) with the
 # same expected files the Linux end-to-end tests use. The capture's own trace must hold the
-# same notifications, firmware requests (order, state, result) and radio-off reports as the
-# notebook's trace of the same run, but for requests that never reached ExecMethod: the
+# same notifications, firmware requests (order, state, result) and radio-off reports (each with
+# its cause: a read that said off or one that failed) as the notebook's trace of the same run,
+# but for requests that never reached ExecMethod: the
 # notebook records only the method call, so those are counted against the console instead.
 # Last, the platform objects
 # that the executable itself still held at exit (its own COM objects, interface references,
@@ -171,16 +172,10 @@ fi
 # woken loop to the console, so there the notifications are compared by their count and the
 # requests by themselves.
 #
-# Radio off is compared by its count ("radio" lists only it). The capture's radio_off is the
-# loop finding the radio off; the notebook's is the modem going off, which the loop finds at
-# its next turn, before it waits again: so it counts when a request follows it that no
-# wake-up of the loop came before (the request that restores normal power), or, when that
-# request never reached ExecMethod, when the run ended normally (exit code 0); a radio off the
-# loop never found (the run ended another way) does not count. Its place cannot be compared:
-# a radio state the loop could not read is taken for off before the modem goes off, and the
-# debug channel's report can reach the capture before the console's end of the request before
-# it.
-sequence() {  # trace file, "all", "requests" or "radio"
+# The radio offs are compared by radio_offs.pl: their count and the cause of each (a read that
+# said off, or one that failed), not their place: the debug channel's report can reach the
+# capture before the console's end of the request before it.
+sequence() {  # trace file, "all" or "requests"
   perl -ne '
     BEGIN { $which = shift @ARGV }
     sub put { if (defined $start) { push @inside, $_[0] } else { print "$_[0]\n" } }
@@ -189,26 +184,16 @@ sequence() {  # trace file, "all", "requests" or "radio"
     ($result) = /"result":("0x[0-9A-F]{8}"|null)/;
     if ($event eq "notify") {
       put("notify") if $which eq "all";
-    } elsif ($event eq "wake") {
-      $woken = 1;
-    } elsif ($event eq "radio_off") {
-      if (/"cause":/) { $off = 1 } elsif ($which eq "radio") { put("radio_off") }
     } elsif ($event eq "firmware_start") {
-      if ($off && !$woken) { put("radio_off") if $which eq "radio"; $off = 0 }
-      $woken = 0;
       $start = "start $state";
     } elsif ($event eq "firmware_end") {
-      print "$start\n" if $result ne "null" && $which ne "radio";
+      print "$start\n" if $result ne "null";
       print "$_\n" for @inside;
-      print "end $state $result\n" if $result ne "null" && $which ne "radio";
+      print "end $state $result\n" if $result ne "null";
       undef $start;
       @inside = ();
-    } elsif ($event eq "exit") {
-      put("radio_off") if $off && /"code":0[,}]/ && $which eq "radio";
     }' "$2" "$1"
 }
-# How many times the loop found the radio off, by the rule above.
-radio_offs() { sequence "$1" radio | grep -c '^radio_off$'; }
 if [ ! -s "$out.capture-trace" ]; then
   echo "$name: the capture wrote no trace ($out.capture-trace)"
   status=1
@@ -229,9 +214,11 @@ else
     sequence "$out.sim-trace" all >"$out.sim-sequence"
     compare "the capture's notifications and requests" "$out.sim-sequence" "$out.capture-sequence"
   fi
-  radio_offs "$out.sim-trace" >"$out.sim-radio-offs"
-  grep -c '"event":"radio_off"' "$out.capture-trace-lf" >"$out.capture-radio-offs"
-  compare "the capture's radio off count" "$out.sim-radio-offs" "$out.capture-radio-offs"
+  radio_offs=$(dirname "$0")/radio_offs.pl
+  "$radio_offs" notebook "$out.sim-trace" "$scenario" "$out.stdout" "$out.capture-trace-lf" >"$out.sim-radio-offs" ||
+    status=1
+  "$radio_offs" capture "$out.capture-trace-lf" >"$out.capture-radio-offs"
+  compare "the capture's radio offs and their causes" "$out.sim-radio-offs" "$out.capture-radio-offs"
   # The requests that never reached ExecMethod, which the notebook's trace cannot show, against
   # the console: every request reports CoInitialize first, and only those that reached
   # ExecMethod report it.
@@ -241,8 +228,8 @@ else
   grep '"event":"firmware_end"' "$out.capture-trace-lf" | grep -c '"result":null' >"$out.capture-unreached"
   compare "the capture's requests that never reached ExecMethod (against the console)" \
     "$out.console-unreached" "$out.capture-unreached"
-  # The capture's summary counts what its trace holds, radio off as the notebook's trace has
-  # it, and its exit code is the child's. Its firmware calls are the notebook's: those that
+  # The capture's summary counts what its trace holds, radio off and its causes as the
+  # notebook's trace has them, and its exit code is the child's. Its firmware calls are the notebook's: those that
   # reached ExecMethod, the failed and the completed ones as the notebook's "trace:" line
   # counts them.
   notifications=$(grep -c '"event":"notify"' "$out.capture-trace-lf")
@@ -250,7 +237,9 @@ else
   unreached=$(grep '"event":"firmware_end"' "$out.capture-trace-lf" | grep -c '"result":null')
   calls=$(grep '"event":"firmware_end"' "$out.capture-trace-lf" | grep -vc '"result":null')
   completed=$(grep '"event":"firmware_end"' "$out.capture-trace-lf" | grep -c '"result":"0x00000000"')
-  radio_off=$(radio_offs "$out.sim-trace")
+  radio_off=$(grep -c . "$out.sim-radio-offs")
+  read_failed=$(grep -c '^read_failed$' "$out.sim-radio-offs")
+  radio_off="$radio_off (found off $((radio_off - read_failed)), read failed $read_failed)"
   counts="firmware calls $calls (failed $((calls - completed)), completed $completed)"
   grep -q "^korvi-capture: notifications $notifications, WLAN requests $requests ($unreached stopped before the firmware), $counts, radio off $radio_off, exit code $code$" \
     "$out.capture-summary" || {

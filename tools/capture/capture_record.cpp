@@ -34,7 +34,7 @@ std::string TraceLine(const Record& record) {
       return line + "\"firmware_end\",\"wlan_state\":" + State(record.wlanState) + ",\"result\":" +
              Result(record.result) + "}";
     case RecordKind::kRadioOff:
-      return line + "\"radio_off\"}";
+      return line + (record.radioReadFailed ? "\"radio_off\",\"cause\":\"read_failed\"}" : "\"radio_off\"}");
     case RecordKind::kExit:
       return line + "\"exit\",\"code\":" + std::to_string(record.exitCode) + "}";
   }

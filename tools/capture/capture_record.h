@@ -24,6 +24,10 @@ struct Record {
   std::optional<int> wlanState;          // firmware records; none: not known to have reached the firmware
   std::optional<std::uint32_t> result;   // firmware_end: ExecMethod's result; none: never reached
   std::uint32_t exitCode = 0;            // exit
+  // radio_off: the debug channel showed the radio read failing just before (the service takes
+  // a read it cannot make for off, so the radio may well have been on). False also when the
+  // debug channel never said.
+  bool radioReadFailed = false;
 };
 
 // One line of the trace, without its line break.

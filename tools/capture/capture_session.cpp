@@ -4,7 +4,9 @@
 
 namespace korvi::capture {
 
-CaptureSession::CaptureSession(LineSink sink) : sink_(std::move(sink)) { Flush(); }
+CaptureSession::CaptureSession(LineSink sink, DebugChannel debug) : sink_(std::move(sink)), builder_(debug) {
+  Flush();
+}
 
 void CaptureSession::Take(const std::vector<ConsoleMessage>& messages) {
   for (const ConsoleMessage& message : messages) builder_.OnConsole(message);

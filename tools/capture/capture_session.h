@@ -19,7 +19,8 @@ class CaptureSession {
  public:
   using LineSink = std::function<void(const std::string& line)>;  // one trace line, no line break
 
-  explicit CaptureSession(LineSink sink);
+  // With the debug channel taken, a radio off from the console waits for its cause there.
+  explicit CaptureSession(LineSink sink, DebugChannel debug = DebugChannel::kNotTaken);
 
   void OnConsole(std::string_view bytes, std::int64_t us);
   void OnDebug(std::string_view utf8Message, std::int64_t us);

@@ -16,6 +16,12 @@ std::string Milliseconds(std::int64_t us) {
 
 }  // namespace
 
+// The two reasons the loop took the radio for off: a read that said so, or one that failed.
+std::string CaptureSummary::RadioOffCauses() const {
+  return " (found off " + std::to_string(radioOffs_ - radioReadFailures_) + ", read failed " +
+         std::to_string(radioReadFailures_) + ")";
+}
+
 void CaptureSummary::Add(const Record& record) {
   switch (record.kind) {
     case RecordKind::kRun:
@@ -51,6 +57,7 @@ void CaptureSummary::Add(const Record& record) {
       return;
     case RecordKind::kRadioOff:
       ++radioOffs_;
+      if (record.radioReadFailed) ++radioReadFailures_;
       radioOffSinceStart_ = true;
       return;
     case RecordKind::kExit:
@@ -79,7 +86,7 @@ std::string CaptureSummary::Text() const {
                      std::to_string(requests_) + " (" + std::to_string(unreached_) +
                      " stopped before the firmware), firmware calls " + std::to_string(firmwareCalls_) + " (failed " +
                      std::to_string(firmwareCalls_ - completed_) + ", completed " + std::to_string(completed_) +
-                     "), radio off " + std::to_string(radioOffs_) + ", exit code " +
+                     "), radio off " + std::to_string(radioOffs_) + RadioOffCauses() + ", exit code " +
                      (exitCode_ ? std::to_string(*exitCode_) : std::string("unknown")) + "\n";
   const Reaction figures = reaction();
   text += "korvi-capture: reaction (notification to the end of the request after it): " +

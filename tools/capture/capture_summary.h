@@ -42,6 +42,7 @@ class CaptureSummary {
   std::size_t completed() const noexcept { return completed_; }
   std::size_t unanswered() const noexcept { return waiting_.size(); }  // no request after them
   std::size_t radioOffs() const noexcept { return radioOffs_; }
+  std::size_t radioReadFailures() const noexcept { return radioReadFailures_; }  // of radioOffs()
   std::optional<std::uint32_t> exitCode() const noexcept { return exitCode_; }
   Reaction reaction() const;
 
@@ -49,6 +50,8 @@ class CaptureSummary {
   std::string Text() const;
 
  private:
+  std::string RadioOffCauses() const;
+
   std::size_t notifications_ = 0;
   std::size_t requests_ = 0;
   std::size_t failed_ = 0;
@@ -56,6 +59,7 @@ class CaptureSummary {
   std::size_t firmwareCalls_ = 0;
   std::size_t completed_ = 0;
   std::size_t radioOffs_ = 0;
+  std::size_t radioReadFailures_ = 0;
   std::optional<std::uint32_t> exitCode_;
   std::vector<std::int64_t> waiting_;    // notifications no request has started after yet
   std::vector<std::int64_t> answering_;  // those the running request answers

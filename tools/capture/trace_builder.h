@@ -9,6 +9,12 @@
 // the call never put InECX successfully (a step before it failed, or the Put itself), and null
 // when the loop's report never came (the run ended first). The result is ExecMethod's, or null
 // for a request that never reached it.
+//
+// The loop reports radio off on both channels, debug first. Just before it, on the debug
+// channel, the radio read's caught error ("0x%08x - TEXT") says that the read failed and the
+// service took that for off; the record then carries "cause":"read_failed". When the
+// console's report comes first, the record (and every one after it) waits for the debug
+// channel's, which says the cause, or for the child's end, where it goes out as a plain one.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +29,19 @@ namespace korvi::capture {
 
 // The debug channel's form of the loop's radio-off report.
 inline constexpr std::string_view kRadioOffDebugMessage = "[MS_SAR]  Korvi::GetRadioState()  Off";
+// What the notification handler writes on the debug channel, from its own thread: it may come
+// between the loop's messages, so it says nothing about the loop's radio read.
+inline constexpr std::string_view kHandlerDebugPrefix = "[MS_SAR] Korvi::OnTransmissionStateChanged";
+
+// Whether the capture takes the child's debug channel too (korvi-capture does, the
+// supervisor's field log does not): only then is a radio off's cause worth waiting for.
+enum class DebugChannel { kNotTaken, kTaken };
+
+// A radio off from the console whose cause the debug channel has not said yet: where it sits.
+struct AwaitedCause {
+  bool held = false;      // among the held records (a request was open), else the ready ones
+  std::size_t index = 0;
+};
 
 // A firmware request that has started and whose state has not shown yet: where its records
 // sit among the held ones. At namespace scope rather than nested, so that optional<> sees its
@@ -36,7 +55,7 @@ struct OpenRequest {
 
 class TraceBuilder {
  public:
-  TraceBuilder();  // the run record is ready at once
+  explicit TraceBuilder(DebugChannel debug = DebugChannel::kNotTaken);  // the run record is ready at once
 
   void OnConsole(const ConsoleMessage& message);
   void OnDebug(std::string_view message, std::int64_t us);
@@ -55,18 +74,25 @@ class TraceBuilder {
   void Report(std::int64_t us);
   void End(std::int64_t us);
   void Close(std::optional<int> state);
-  void RadioOff(int& seenOnThisChannel, std::int64_t us);
+  void ConsoleRadioOff(std::int64_t us);
+  void DebugRadioOff(std::int64_t us);
+  void AddRadioOff(std::int64_t us, bool readFailed);
+  void Settle(bool readFailed);
   void CutShort(std::int64_t us);
 
   std::vector<Record> ready_;
   std::vector<Record> held_;
   std::optional<OpenRequest> open_;
   std::int64_t lastUs_ = 0;
+  DebugChannel debug_;
   // The loop reports radio off on both channels, debug first; the n-th report on either is
   // the n-th radio off.
   int radioOffConsole_ = 0;
   int radioOffDebug_ = 0;
   int radioOffRecords_ = 0;
+  // The last debug message of the loop's thread was a caught error.
+  bool caughtErrorLast_ = false;
+  std::optional<AwaitedCause> awaited_;  // the latest radio off, until its cause is known
 };
 
 }  // namespace korvi::capture

@@ -164,6 +164,7 @@ class Timeline:
         if self.scenario.get("embedded"):
             return "default"
         return scenario_name(self.scenario["path"])
+    radio_read_failures: int = 0  # a capture's radio off that was a failed read of the radio
 
     @property
     def is_capture(self):
@@ -245,14 +246,15 @@ _FIELDS = {
 }
 # A capture knows only what the service's console says: when a notification came (not its
 # state, nor what the handler returned), the firmware calls, the radio found off, the exit.
-# Its request that failed before ExecMethod ends with a null result; the console does not say
-# why the radio went off, so a cause is optional.
+# Its request that failed before ExecMethod ends with a null result. Why the radio counts as
+# off does not show, but for a read of it that failed (the debug channel's caught error just
+# before the loop's report): then the cause is "read_failed".
 _CAPTURE_FIELDS = {
     "run": {"source": (lambda v: v == CAPTURE, f'"{CAPTURE}"', True), "version": _VERSION, "build": _BUILD},
     "notify": {},
     "firmware_start": {"wlan_state": _STATE},
     "firmware_end": {"wlan_state": _STATE, "result": _CODE_OR_NULL},
-    "radio_off": {"cause": _CAUSE[:2] + (False,)},
+    "radio_off": {"cause": (lambda v: v == "read_failed", '"read_failed"', False)},
     "exit": {"code": _INT},
 }
 # The simulated notebook stamps simulated and wall-clock time; a capture's one clock is the
@@ -498,7 +500,8 @@ def build_timeline(records):
             cause = record.get("cause")
             if capture:
                 capture_reaction.radio_off()
-            timeline.radio.append(Mark(at, f"radio off ({cause})" if cause else "radio off"))
+                timeline.radio_read_failures += cause == "read_failed"
+            timeline.radio.append(Mark(at, f"radio off ({cause.replace('_', ' ')})" if cause else "radio off"))
         elif event == "radio_on":
             timeline.radio.append(Mark(at, "radio on"))
         elif event == "cancel":

@@ -198,7 +198,9 @@ def header_parts(timeline):
         completed = sum(1 for call in timeline.firmware if call.result == "0x00000000")
         counts = (f"notifications {len(timeline.notifications)}, WLAN requests {len(timeline.firmware)} "
                   f"({unreached} stopped before the firmware), firmware calls {calls} "
-                  f"(failed {calls - completed}, completed {completed}), radio off {len(timeline.radio)}")
+                  f"(failed {calls - completed}, completed {completed}), radio off {len(timeline.radio)} "
+                  f"(found off {len(timeline.radio) - timeline.radio_read_failures}, "
+                  f"read failed {timeline.radio_read_failures})")
         head = [f"{counts}, {ending}"] if timeline.exited else [counts, ending]
         return provenance_parts(timeline) + head + [
             f"reaction (notification to the end of the request after it): {timing}",

@@ -31,7 +31,7 @@ printf 'plain line\r\ncaf\xc3\xa9 bytes\r\nno line break at the end' >"$work/tal
 cmp -s "$work/talk.stdout.expected" "$work/talk.stdout" || fail "talk: standard output is not the child's, byte for byte: $(cat -A "$work/talk.stdout")"
 own_lines "$work/talk.stderr" >"$work/talk.stderr.own"
 [ ! -s "$work/talk.stderr.own" ] || fail "talk: stderr: $(cat "$work/talk.stderr")"
-tr -d '\r' <"$work/talk.stderr" | grep -qx 'korvi-capture: notifications 0, WLAN requests 0 (0 stopped before the firmware), firmware calls 0 (failed 0, completed 0), radio off 0, exit code 42' ||
+tr -d '\r' <"$work/talk.stderr" | grep -qx 'korvi-capture: notifications 0, WLAN requests 0 (0 stopped before the firmware), firmware calls 0 (failed 0, completed 0), radio off 0 (found off 0, read failed 0), exit code 42' ||
   fail "talk: no summary on stderr: $(cat "$work/talk.stderr")"
 # The trace: the run record, naming the build (its commit changes with every commit), then the
 # exit record with the child's code; nothing else, as the probe writes none of the service's

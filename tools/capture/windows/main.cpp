@@ -32,7 +32,7 @@ namespace {
 // What the two threads share: the session is fed under the lock, each input stamped inside
 // it, so the stamps reach the session in their order.
 struct Shared {
-  explicit Shared(CaptureSession::LineSink sink) : session(std::move(sink)) {}
+  explicit Shared(CaptureSession::LineSink sink) : session(std::move(sink), DebugChannel::kTaken) {}
   std::mutex mutex;
   MonotonicClock clock;
   CaptureSession session;
