@@ -223,6 +223,7 @@ _PROVENANCE = {SIMULATED: ("build", "scenario"), CAPTURE: ("build",)}
 # Per event: the fields it carries besides the timestamps, with a check, what it expects, and
 # whether it must be there.
 _BOOL = (lambda v: isinstance(v, bool), "true or false", True)
+_BOOL_OR_NULL = (lambda v: v is None or isinstance(v, bool), "true, false or null (the read failed)", True)
 _CODE = (_is_code, 'a result code "0x" and 8 hex digits', True)
 _CODE_OR_NULL = (lambda v: v is None or _is_code(v), 'a result code "0x" and 8 hex digits, or null', True)
 _INT = (_is_int, "an integer", True)
@@ -241,8 +242,15 @@ _FIELDS = {
     "radio_off": {"cause": _CAUSE},
     "radio_on": {},
     "cancel": {"op": (lambda v: isinstance(v, str) and v != "", "the modem call whose request was cancelled", True)},
+    "monitoring": {"started": _BOOL},
+    "state_at_start": {"transmitting": _BOOL_OR_NULL, "result": _CODE},
+    "radio_check": {"on": _BOOL_OR_NULL, "result": _CODE},
     "exit": {"code": _INT},
 }
+# The reads whose record carries what they found, or null and the failure's code: one or the
+# other, never both.
+_READINGS = {"state_at_start": "transmitting", "radio_check": "on"}
+OK = "0x00000000"
 # A capture knows only what the service's console says: when a notification came (not its
 # state, nor what the handler returned), the firmware calls, the radio found off, the exit.
 # Its request that failed before ExecMethod ends with a null result; the console does not say
@@ -308,6 +316,10 @@ def _check(record, where, source=SIMULATED):
         for key in _PROVENANCE[source]:
             if key in record:
                 raise TraceError(f"{where}: {key}: a run record of version 1 has none (version 2 names what ran)")
+    if event in _READINGS and (record[_READINGS[event]] is None) != (record["result"] != OK):
+        found = _READINGS[event]
+        raise TraceError(f"{where}: {found}: a {event} record gives a value with result {OK} and null with a "
+                         f"failure, got {json.dumps(record[found])} with {record['result']}")
     known = set(fields) | set(_STAMPS[source]) | set(_OPTIONAL_STAMPS[source]) | {"event"}
     extra = sorted(set(record) - known)
     if extra:
