@@ -635,7 +635,8 @@ def _legend_entries(timeline, marks):
             entries += [(f"check-{kind}", CHECK_LOOKS[kind][0], f"radio check: {CHECK_WORDS[kind]}")
                         for kind in CHECK_LOOKS if kind in drawn]
             if "monitoring" in kinds:
-                entries += [("mark-monitoring", COLOURS["monitoring"], "monitoring started / stopped")]
+                said = " / ".join(dict.fromkeys(mark.label for mark in timeline.monitoring))
+                entries += [("mark-monitoring", COLOURS["monitoring"], f"monitoring {said}")]
             if "state-at-start" in kinds:
                 entries += [("mark-state-at-start", COLOURS["wake"], "state read at start")]
             if "found-off" in kinds:
