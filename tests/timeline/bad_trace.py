@@ -38,7 +38,7 @@ CASES = [
      ":2: t_sim_us: expected a non-negative integer, got true"),
     ("unknown_event", (RUN + '\n{"t_sim_us":5,"t_wall_us":1,"event":"party"}\n').encode(),
      ':2: event: unknown event "party"; expected one of run, tx, notify, wake, firmware_start, firmware_end, '
-     "radio_off, radio_on, cancel, exit"),
+     "radio_off, radio_on, cancel, monitoring, state_at_start, radio_check, exit"),
     ("wrong_type", (RUN + '\n{"t_sim_us":5,"t_wall_us":1,"event":"tx","transmitting":"yes","scenario_ms":0}\n').encode(),
      ':2: transmitting: expected true or false, got "yes"'),
     ("missing_field", (RUN + '\n{"t_sim_us":5,"t_wall_us":1,"event":"firmware_end","wlan_state":2}\n').encode(),
@@ -55,6 +55,21 @@ CASES = [
     ("blank_line", (RUN + "\n\n" + EXIT + "\n").encode(), ":2: empty line"),
     ("not_utf8", (RUN + "\n").encode() + b'{"t_sim_us":5,"event":"\xff"}\n', ":2: not valid UTF-8"),
     ("deeply_nested", (RUN + "\n" + "[" * 200000 + "]" * 200000 + "\n").encode(), ":2: not valid JSON: too deeply nested"),
+    # A read's record gives what it found or why it found nothing, never both nor neither.
+    ("state_and_failure", (RUN + '\n{"t_sim_us":5,"t_wall_us":1,"event":"state_at_start","transmitting":true,'
+                           '"result":"0x80010108"}\n').encode(),
+     ":2: transmitting: a state_at_start record gives a value with result 0x00000000 and null with a failure, "
+     "got true with 0x80010108"),
+    ("check_without_answer", (RUN + '\n{"t_sim_us":5,"t_wall_us":1,"event":"radio_check","on":null,'
+                              '"result":"0x00000000"}\n').encode(),
+     ":2: on: a radio_check record gives a value with result 0x00000000 and null with a failure, "
+     "got null with 0x00000000"),
+    ("check_answer_word", (RUN + '\n{"t_sim_us":5,"t_wall_us":1,"event":"radio_check","on":"off",'
+                           '"result":"0x00000000"}\n').encode(),
+     ':2: on: expected true, false or null (the read failed), got "off"'),
+    ("capture_radio_check", (CAPTURE_RUN + "\n" + '{"t_sim_us":10,"event":"radio_check","on":true,'
+                             '"result":"0x00000000"}\n').encode(),
+     f":2: event: a capture of a real run has no radio_check records; expected one of {CAPTURE_EVENTS}"),
     # Only a capture's request that failed before ExecMethod ends without a result code.
     ("null_result_simulated", (RUN + '\n{"t_sim_us":5,"t_wall_us":1,"event":"firmware_end","wlan_state":2,'
                                '"result":null}\n').encode(),

@@ -4,8 +4,8 @@
     check_timeline.py BINARY TOOL SCENARIO WORK_DIR
 
 Runs korvi-sar over SCENARIO with a trace file, renders it with TOOL, and checks that the SVG
-is well-formed XML with every part in it: the five lanes, one mark per notification, wake-up,
-firmware call and burst that the run's own stderr counts, the WLAN power, exposure and
+is well-formed XML with every part in it: the six lanes, one mark per notification, wake-up,
+firmware call and burst that the run's own stderr counts, one per radio check the trace holds, the WLAN power, exposure and
 reaction figures equal to the run's to the microsecond, a header that fits the picture, a
 title from the scenario's name, firmware calls that never merge into one bar and never share
 a colour with the WLAN power, a time axis in simulated ms and the legend.
@@ -18,7 +18,7 @@ import sys
 import xml.etree.ElementTree as ElementTree
 
 SVG = "{http://www.w3.org/2000/svg}"
-LANES = ["modem transmitting", "notifications", "loop wake-ups", "firmware calls", "WLAN power"]
+LANES = ["modem transmitting", "notifications", "loop wake-ups", "radio checks", "firmware calls", "WLAN power"]
 failures = []
 
 
@@ -82,6 +82,9 @@ def main(binary, tool, scenario, work):
     check(len(by_class(root, "line", "wake")) == wakeups, f"wake-up marks != {wakeups}")
     check(len(by_class(root, "rect", "firmware")) == firmware_calls, f"firmware call bars != {firmware_calls}")
     check(len(by_class(root, "rect", "tx")) == bursts, f"transmission bars != {bursts}")
+    with open(trace, encoding="utf-8") as stream:
+        checks = sum('"event":"radio_check"' in line for line in stream)
+    check(checks and len(by_class(root, "circle", "radio-check")) == checks, f"radio check marks != {checks}")
     check(by_class(root, "rect", "wlan-normal"), "no WLAN normal-power band")
     if firmware_calls:
         check(by_class(root, "rect", "wlan-reduced") or "reduced 0)" in stderr, "no WLAN reduced-power band")

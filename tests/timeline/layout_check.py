@@ -26,9 +26,9 @@ import svg_timeline  # noqa: E402
 SVG = "{http://www.w3.org/2000/svg}"
 RUN = '{"t_sim_us":0,"t_wall_us":0,"event":"run","speed":1,"version":1}'
 # The groups that draw the run; what they draw must be in the legend.
-DRAWN_GROUPS = ("exposure", "transmission", "notifications", "wakeups", "firmware", "wlan", "events")
+DRAWN_GROUPS = ("exposure", "transmission", "notifications", "wakeups", "radio-checks", "firmware", "wlan", "events")
 # Everything right of the exit line would say that it happened after the service ended.
-AFTER_EXIT_GROUPS = ("exposure", "transmission", "notifications", "wakeups", "firmware", "wlan")
+AFTER_EXIT_GROUPS = ("exposure", "transmission", "notifications", "wakeups", "radio-checks", "firmware", "wlan")
 
 
 def record(at, event, **fields):
@@ -63,25 +63,52 @@ CROWDED = {
 }
 
 
-# The moments some scenarios must show marked (kind: their times in ms), and none else of
-# those kinds: the first wake-up that only the state read at start can have caused, the
-# restore after a radio check found the radio off, a request given up on.
+# The moments some scenarios must show (kind: their times in ms), and none else of those
+# kinds, as the trace records them: monitoring started (or stopped), the state read at start
+# (a request given up on is its own cancel no more), the radio check that found the radio
+# off or failed, and each radio check in its lane by what it found.
 MARKS = {
-    "default": {"state-at-start": [], "found-off": [14000], "cancel": []},
-    "collapsed_changes": {"state-at-start": [], "found-off": [7100]},
-    "transmitting_at_start": {"state-at-start": [2000], "found-off": [125000]},
-    "state_at_start_read_fails": {"state-at-start": [0], "found-off": [60000]},
-    "state_at_start_never_answers": {"state-at-start": [30000], "found-off": [90000], "cancel": [30000]},
+    "default": {"monitoring": [0], "state-at-start": [0], "found-off": [14000], "cancel": [],
+                "radio-check-on": [0, 300, 6500, 8000], "radio-check-off": [14000], "radio-check-failed": []},
+    "collapsed_changes": {"state-at-start": [0], "found-off": [7100], "radio-check-on": [0, 2100, 4100]},
+    "transmitting_at_start": {"monitoring": [2000], "state-at-start": [2000], "found-off": [125000],
+                              "radio-check-on": [2000, 2000, 62000, 65000], "radio-check-off": [125000]},
+    "state_at_start_read_fails": {"monitoring": [0], "state-at-start": [0], "found-off": [60000]},
+    "state_at_start_never_answers": {"monitoring": [0], "state-at-start": [30000], "found-off": [90000],
+                                     "cancel": [], "radio-check-on": [30000, 30000]},
+    "modem_removed_while_watching": {"found-off": [61000], "radio-check-on": [0, 1000], "radio-check-off": [],
+                                     "radio-check-failed": [61000]},
+    "wait_abandoned": {"monitoring": [0, 0], "found-off": []},
+    # An older writer's trace, without those records: two of the moments read from the order of
+    # the others, and no lane of radio checks.
+    "transmitting_at_start_older": {"monitoring": [], "state-at-start": [2000], "found-off": [125000],
+                                    "radio-check-on": []},
+}
+# The records that an older writer's trace lacks.
+STEP_RECORDS = re.compile(r'^.*"event":"(monitoring|state_at_start|radio_check)".*\n', flags=re.M)
+# The label each marked moment must carry, where it says what the record said.
+LABELS = {
+    "state_at_start_read_fails": {"state-at-start": ["state at start: failed 0x80010108, taken as transmitting"]},
+    "state_at_start_never_answers": {"state-at-start": ["state at start: no answer, taken as transmitting"]},
+    "transmitting_at_start": {"state-at-start": ["state at start: transmitting"], "monitoring": ["monitoring started"]},
+    "modem_removed_while_watching": {"found-off": ["radio read failed 0x8007048F, taken as off"]},
+    "wait_abandoned": {"monitoring": ["monitoring started", "monitoring stopped"]},
+    "transmitting_at_start_older": {"state-at-start": ["state at start woke the loop"]},
 }
 
 
 def marked(root, kind):
-    """The times (ms) of the lines marking moments of kind."""
+    """The times (ms) of the lines marking moments of kind, or of the radio checks of kind."""
     times = []
-    for line in root.iter(SVG + "line"):
-        if kind in (line.get("class") or "").split() and "mark" in line.get("class").split():
-            times.append(float(re.search(r" at (\d+\.\d+) ms$", line.findtext(SVG + "title")).group(1)))
+    for element in list(root.iter(SVG + "line")) + list(root.iter(SVG + "circle")):
+        classes = (element.get("class") or "").split()
+        if kind in classes and ("mark" in classes or "radio-check" in classes):
+            times.append(float(re.search(r" at (\d+\.\d+) ms(:|$)", element.findtext(SVG + "title")).group(1)))
     return times
+
+
+def labels(root, kind):
+    return [text.text for text in root.iter(SVG + "text") if f"{kind}-label" in (text.get("class") or "").split()]
 
 
 def box_of(text):
@@ -124,25 +151,31 @@ def check_picture(path, failures):
         for text, box in texts:
             if overlaps(segment, box):
                 failures.append(f"{name}: {text!r} is crossed by a line ({line.get('class')}) at x {x1:.1f}")
+    shapes = []
     for rect in root.iter(SVG + "rect"):
-        if rect.get("class") == "background":
-            continue
-        x, y = float(rect.get("x")), float(rect.get("y"))
-        shape = (x, y, x + float(rect.get("width")), y + float(rect.get("height")))
+        if rect.get("class") != "background":
+            x, y = float(rect.get("x")), float(rect.get("y"))
+            shapes.append((rect, (x, y, x + float(rect.get("width")), y + float(rect.get("height")))))
+    for circle in root.iter(SVG + "circle"):
+        x, y, r = (float(circle.get(k)) for k in ("cx", "cy", "r"))
+        shapes.append((circle, (x - r, y - r, x + r, y + r)))
+    for element, shape in shapes:
         for text, box in texts:
             if overlaps(shape, box):
-                failures.append(f"{name}: {text!r} covers a shape ({rect.get('class')})")
+                failures.append(f"{name}: {text!r} covers a shape ({element.get('class')})")
 
     groups = {g.get("id"): g for g in root.iter(SVG + "g")}
     exits = [float(e.get("x1")) for e in groups["events"].iter(SVG + "line") if "exit" in e.get("class").split()]
     if exits:
         for group in AFTER_EXIT_GROUPS:
-            for element in groups[group]:
+            for element in groups.get(group, ()):
                 tag = element.tag[len(SVG):]
                 if tag == "rect":
                     right = float(element.get("x")) + float(element.get("width"))
                 elif tag == "line":
                     right = float(element.get("x1"))
+                elif tag == "circle":  # a radio check: its centre is its instant
+                    right = float(element.get("cx"))
                 else:  # a notification's mark: its middle is its instant
                     xs = [float(point.split(",")[0]) for point in element.get("points").split()]
                     right = (min(xs) + max(xs)) / 2
@@ -152,7 +185,7 @@ def check_picture(path, failures):
 
     legend = {key for element in groups["legend"] if element.tag != SVG + "text" for key in style(element)}
     for group in DRAWN_GROUPS:
-        for element in groups[group]:
+        for element in groups.get(group, ()):
             if element.tag == SVG + "text":
                 continue  # a label says itself what it marks
             for key in style(element):
@@ -171,6 +204,8 @@ def main(tool, expected_dir, docs_dir, work):
                 r'^\{"t_sim_us":(\d+),', r'{"t_sim_us":\1,"t_wall_us":0,', stream.read(), flags=re.M)
     if len(traces) < 10:
         failures.append(f"only {len(traces)} expected traces in {expected_dir}")
+    if "transmitting_at_start" in traces:
+        traces["transmitting_at_start_older"] = STEP_RECORDS.sub("", traces["transmitting_at_start"])
     traces.update(CROWDED)
     pictures = sorted(glob.glob(os.path.join(docs_dir, "timeline-*.svg")))
     if len(pictures) < 4:
@@ -192,6 +227,9 @@ def main(tool, expected_dir, docs_dir, work):
         for kind, times in kinds.items():
             if marked(root, kind) != times:
                 failures.append(f"{name}: {kind} marked at {marked(root, kind)} ms, expected {times}")
+        for kind, texts in LABELS.get(name, {}).items():
+            if labels(root, kind) != texts:
+                failures.append(f"{name}: {kind} labelled {labels(root, kind)}, expected {texts}")
     for failure in failures:
         print(f"layout_check: {failure}")
     print(f"layout_check: {len(pictures)} pictures, {len(failures)} faults")

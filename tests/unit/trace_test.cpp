@@ -94,6 +94,11 @@ const FiguresCase kFiguresCases[] = {
     {"a state other than 2, or none, is not reduced",
      {Tx(1000, true), FirmwareEnd(1200, 3u), FirmwareEnd(1400, std::nullopt), At(2000, TraceEvent::kExit)},
      1000, 1000, {}, 0, 1, true},
+    {"the service's own reads change no figure",
+     {At(0, TraceEvent::kMonitoring), At(0, TraceEvent::kStateAtStart), At(0, TraceEvent::kRadioCheck),
+      Tx(1000, true), At(1200, TraceEvent::kRadioCheck), FirmwareEnd(1500, kReduced), At(1500, TraceEvent::kRadioCheck),
+      Tx(5000, false), At(6000, TraceEvent::kMonitoring), At(9500, TraceEvent::kExit)},
+     4000, 500, {500}, 0, 0, false},
     {"a repeated state is not an edge",
      {Tx(1000, true), Tx(1500, true), FirmwareEnd(2000, kReduced), At(3000, TraceEvent::kExit)},
      2000, 1000, {1000}, 0, 0, true},
@@ -172,6 +177,16 @@ TEST(TraceLines, EachEventHasItsFields) {
   removed.cause = RadioOffCause::kRemoved;
   TraceRecord exit = At(13, TraceEvent::kExit);
   exit.result = 1;
+  TraceRecord started = At(14, TraceEvent::kMonitoring);
+  started.started = true;
+  TraceRecord transmitsAtStart = At(15, TraceEvent::kStateAtStart);
+  transmitsAtStart.answer = true;
+  TraceRecord stateRefused = At(15, TraceEvent::kStateAtStart);
+  stateRefused.result = static_cast<std::int32_t>(0x80010108);
+  TraceRecord foundOff = At(16, TraceEvent::kRadioCheck);
+  foundOff.answer = false;
+  TraceRecord checkFailed = At(16, TraceEvent::kRadioCheck);
+  checkFailed.result = static_cast<std::int32_t>(0x8007048F);
 
   const std::pair<TraceRecord, std::string> cases[] = {
       {run, R"({"t_sim_us":3,"t_wall_us":1,"event":"run","speed":0.25,"version":2,"build":{"version":"1.0.0",)"
@@ -186,6 +201,13 @@ TEST(TraceLines, EachEventHasItsFields) {
       {At(12, TraceEvent::kRadioOff), R"({"t_sim_us":12,"t_wall_us":0,"event":"radio_off","cause":"status"})"},
       {At(12, TraceEvent::kRadioOn), R"({"t_sim_us":12,"t_wall_us":0,"event":"radio_on"})"},
       {exit, R"({"t_sim_us":13,"t_wall_us":0,"event":"exit","code":1})"},
+      {started, R"({"t_sim_us":14,"t_wall_us":0,"event":"monitoring","started":true})"},
+      {At(14, TraceEvent::kMonitoring), R"({"t_sim_us":14,"t_wall_us":0,"event":"monitoring","started":false})"},
+      {transmitsAtStart,
+       R"({"t_sim_us":15,"t_wall_us":0,"event":"state_at_start","transmitting":true,"result":"0x00000000"})"},
+      {stateRefused, R"({"t_sim_us":15,"t_wall_us":0,"event":"state_at_start","transmitting":null,"result":"0x80010108"})"},
+      {foundOff, R"({"t_sim_us":16,"t_wall_us":0,"event":"radio_check","on":false,"result":"0x00000000"})"},
+      {checkFailed, R"({"t_sim_us":16,"t_wall_us":0,"event":"radio_check","on":null,"result":"0x8007048F"})"},
   };
   for (const auto& [record, line] : cases) EXPECT_EQ(TraceLine(record), line);
 }

@@ -3,10 +3,13 @@
 Two writers make traces: the simulated notebook (KORVI_SIM_TRACE) and korvi-capture.exe,
 which records a real run from its console. Both write one JSON object per line with the same
 records; a capture says so in its run record ("source": "capture") and carries only what a
-console can tell: no modem edges (tx), no wake-ups, no state in a notification, and a
-firmware call whose request failed before ExecMethod ends with a null result. Every record is
-checked against what its writer writes: a line that is not raises TraceError naming the file
-and the line, so a picture is never drawn from a trace that was misread. A run record of
+console can tell: no modem edges (tx), no wake-ups, no state in a notification, none of the
+service's steps that the simulated notebook records (monitoring, the state read at start, the
+radio checks), and a firmware call whose request failed before ExecMethod ends with a null
+result. Where a simulated run's trace lacks those steps (an older writer's), the model reads
+two of them from the order of the other records. Every record is checked against what its
+writer writes: a line that is not raises TraceError naming the file and the line, so a
+picture is never drawn from a trace that was misread. A run record of
 version 2 names what ran (the build; on the simulated notebook, the scenario file and its
 SHA-256), and the model keeps it; one of version 1, from before, names nothing.
 
@@ -48,6 +51,13 @@ class Mark:
     at_us: int
     label: str
     ok: bool = True
+
+
+@dataclass
+class RadioCheck:
+    at_us: int
+    on: object  # True or False as the reads said; None when one failed (the service takes it as off)
+    result: str
 
 
 @dataclass
@@ -143,11 +153,20 @@ class Timeline:
     reaction: Reaction = field(default_factory=Reaction)
     failed_calls: int = 0
     cancels: list = field(default_factory=list)  # Mark; label is the modem call given up on
-    # Read from the order of the records (a simulated run's only): the first wake-up, when no
-    # notification came before it, which only the state read at start can have caused (it
-    # wakes the loop when the modem transmits or the state cannot be read); and each firmware
-    # call that no wake-up came before since the previous call: the loop makes one only when
-    # a radio check found the cellular side off, to restore normal power before it ends.
+    # What the simulated notebook records of the service's own steps (records_steps: the
+    # trace has any of these records): the modem taking its start or stop of monitoring; what
+    # the state read at start gave (label "transmitting", "not transmitting", "failed CODE",
+    # or "no answer" for a request given up on; ok False but for an answer); each radio check.
+    records_steps: bool = False
+    monitoring: list = field(default_factory=list)  # Mark; label "started" or "stopped"
+    state_at_start: object = None  # Mark, or None
+    radio_checks: list = field(default_factory=list)  # RadioCheck
+    # Read from the order of the records, where a simulated run's trace has none of those
+    # above (an older writer's): the first wake-up, when no notification came before it,
+    # which only the state read at start can have caused (it wakes the loop when the modem
+    # transmits or the state cannot be read); and each firmware call that no wake-up came
+    # before since the previous call: the loop makes one only when a radio check found the
+    # cellular side off, to restore normal power before it ends.
     woken_by_state_at_start: object = None  # Mark, or None
     restores_at_radio_off: list = field(default_factory=list)  # Mark
     # What ran, from a run record of version 2: {"version", "commit"}; {"path" or "embedded",
@@ -224,6 +243,7 @@ _PROVENANCE = {SIMULATED: ("build", "scenario"), CAPTURE: ("build",)}
 # Per event: the fields it carries besides the timestamps, with a check, what it expects, and
 # whether it must be there.
 _BOOL = (lambda v: isinstance(v, bool), "true or false", True)
+_BOOL_OR_NULL = (lambda v: v is None or isinstance(v, bool), "true, false or null (the read failed)", True)
 _CODE = (_is_code, 'a result code "0x" and 8 hex digits', True)
 _CODE_OR_NULL = (lambda v: v is None or _is_code(v), 'a result code "0x" and 8 hex digits, or null', True)
 _INT = (_is_int, "an integer", True)
@@ -242,8 +262,15 @@ _FIELDS = {
     "radio_off": {"cause": _CAUSE},
     "radio_on": {},
     "cancel": {"op": (lambda v: isinstance(v, str) and v != "", "the modem call whose request was cancelled", True)},
+    "monitoring": {"started": _BOOL},
+    "state_at_start": {"transmitting": _BOOL_OR_NULL, "result": _CODE},
+    "radio_check": {"on": _BOOL_OR_NULL, "result": _CODE},
     "exit": {"code": _INT},
 }
+# The reads whose record carries what they found, or null and the failure's code: one or the
+# other, never both.
+_READINGS = {"state_at_start": "transmitting", "radio_check": "on"}
+OK = "0x00000000"
 # A capture knows only what the service's console says: when a notification came (not its
 # state, nor what the handler returned), the firmware calls, the radio found off, the exit.
 # Its request that failed before ExecMethod ends with a null result. Why the radio counts as
@@ -310,6 +337,10 @@ def _check(record, where, source=SIMULATED):
         for key in _PROVENANCE[source]:
             if key in record:
                 raise TraceError(f"{where}: {key}: a run record of version 1 has none (version 2 names what ran)")
+    if event in _READINGS and (record[_READINGS[event]] is None) != (record["result"] != OK):
+        found = _READINGS[event]
+        raise TraceError(f"{where}: {found}: a {event} record gives a value with result {OK} and null with a "
+                         f"failure, got {json.dumps(record[found])} with {record['result']}")
     known = set(fields) | set(_STAMPS[source]) | set(_OPTIONAL_STAMPS[source]) | {"event"}
     extra = sorted(set(record) - known)
     if extra:
@@ -506,6 +537,14 @@ def build_timeline(records):
             timeline.radio.append(Mark(at, "radio on"))
         elif event == "cancel":
             timeline.cancels.append(Mark(at, record["op"]))
+        elif event == "monitoring":
+            timeline.monitoring.append(Mark(at, "started" if record["started"] else "stopped"))
+        elif event == "state_at_start":
+            state = record["transmitting"]
+            label = f"failed {record['result']}" if state is None else "transmitting" if state else "not transmitting"
+            timeline.state_at_start = Mark(at, label, state is not None)
+        elif event == "radio_check":
+            timeline.radio_checks.append(RadioCheck(at, record["on"], record["result"]))
         elif event == "exit":
             timeline.exited = True
             timeline.exit_code = record["code"]
@@ -516,6 +555,18 @@ def build_timeline(records):
             if at > exposure_since:
                 timeline.exposure.append(Span(exposure_since, at))
             exposure_since = None
+
+    timeline.records_steps = any(r["event"] in ("monitoring", "state_at_start", "radio_check") for r in records)
+    if timeline.records_steps:
+        # The records say it: no guess from their order.
+        timeline.woken_by_state_at_start = None
+        timeline.restores_at_radio_off = []
+        if timeline.state_at_start is None:
+            # A state request never answered has the service's cancel of it as its only record.
+            given_up = [mark for mark in timeline.cancels if mark.label == "GetIsTransmittingAsync"]
+            if given_up:
+                timeline.state_at_start = Mark(given_up[0].at_us, "no answer", False)
+                timeline.cancels.remove(given_up[0])
 
     end = records[-1]["t_sim_us"]
     timeline.end_us = end

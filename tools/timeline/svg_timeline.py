@@ -1,10 +1,11 @@
 """Drawing a timeline model (korvi_trace.Timeline) as one SVG document.
 
 Plain SVG 1.1 written by hand: one lane per kind of evidence (modem transmission,
-notifications, loop wake-ups, firmware calls, WLAN power; a capture of a real run has only
-the three it can know), exposure windows marked across every lane, moments (the radio, the
-exit, a request given up on, the wake-up by the state read at start, the restore after a
-radio check found the radio off) as lines across the lanes with their labels in rows above,
+notifications, loop wake-ups, the loop's radio checks where the trace records them, firmware
+calls, WLAN power; a capture of a real run has only the three it can know), exposure windows
+marked across every lane, moments (monitoring started or stopped, the state read at start, the
+radio, the radio check that found it off, a request given up on, the exit) as lines across the
+lanes with their labels in rows above,
 a header with what ran and the run's figures wrapped to the picture's width, a time axis and
 a legend of what is drawn. Text is laid out with one generous width estimate (text_width), so
 that no label covers another or leaves the picture; nothing is drawn right of the exit.
@@ -59,11 +60,16 @@ COLOURS = {
     "wlan-unknown": "#bdbdbd",
     "exposure": "#d62020",
     "radio": "#8c510a",
+    "check-on": "#ffffff",  # a radio check that found the radio on: an open ring
+    "check-ring": "#555555",
+    "monitoring": "#6b6b00",
     "cancel": "#5e6b8c",
     "exit": "#000000",
 }
 
 SIMULATED_LANES = ["modem transmitting", "notifications", "loop wake-ups", "firmware calls", "WLAN power"]
+# Where the trace records them, the loop's radio checks in a lane of their own, after its wake-ups.
+CHECKS_LANE = "radio checks"
 # A capture sees the service's console, not the modem's own edges nor the loop's wake-ups.
 CAPTURE_LANES = ["notifications", "firmware calls", "WLAN power"]
 LANES = SIMULATED_LANES
@@ -258,6 +264,7 @@ def default_title(timeline, scenario):
 # The moments marked by a line across every lane, with a label above the lanes: kind, colour,
 # dash pattern (None: solid).
 MARK_STYLES = {
+    "monitoring": (COLOURS["monitoring"], "4,2"),
     "radio": (COLOURS["radio"], "5,3"),
     "found-off": (COLOURS["radio"], "1,3"),
     "state-at-start": (COLOURS["wake"], "1,3"),
@@ -269,6 +276,27 @@ MARK_STYLES = {
 def moments(timeline):
     """(at_us, kind, label, tooltip) of each moment marked across the lanes, in time order."""
     marks = []
+    for mark in timeline.monitoring:
+        marks.append((mark.at_us, "monitoring", f"monitoring {mark.label}",
+                      "the modem took the service's StartTransmissionStateMonitoring: from here its changes "
+                      "are delivered" if mark.label == "started" else
+                      "the modem took the service's StopTransmissionStateMonitoring: no more changes are delivered"))
+    state = timeline.state_at_start
+    if state is not None:
+        # What the service does with it: a state it could not read counts as transmitting.
+        label = f"state at start: {state.label}" + ("" if state.ok else ", taken as transmitting")
+        why = {"transmitting": "the modem transmits, so the loop is woken to reduce WLAN power",
+               "not transmitting": "the modem does not transmit; the loop waits for a change",
+               "no answer": "the modem never answered GetIsTransmittingAsync and the service gave up waiting"}
+        marks.append((state.at_us, "state-at-start", label,
+                      f"the state read at start: {why.get(state.label, 'the request ' + state.label)}"
+                      + ("" if state.ok else "; the modem is taken as transmitting and the loop woken")))
+    for check in timeline.radio_checks:
+        if check.on is True:
+            continue  # found on: only its mark in the lane
+        found = "radio found off" if check.on is False else f"radio read failed {check.result}, taken as off"
+        marks.append((check.at_us, "found-off", found,
+                      f"the loop's radio check: {found}; it restores normal power and ends"))
     start = timeline.woken_by_state_at_start
     if start is not None:
         marks.append((start.at_us, "state-at-start", "state at start woke the loop",
@@ -301,8 +329,8 @@ def lay_out_labels(marks, width):
     through the rows below its label's. So a label goes where it leaves the way clear for the
     lines still to come (it stands over none of their instants), in the lowest row where no
     label below stands in its own line's way (on its side, where left_first, before a lower
-    row on the other); failing that, where its line's way is clear;
-    failing that, in the lowest row it fits, its line stopping below the label in the way
+    row on the other); failing that, where its line's way is clear, in the highest row, above
+    the labels still to come over whose instants it stands; failing that, in the lowest row it fits, its line stopping below the label in the way
     (rise: the rows the line passes)."""
     placed = []  # (row, left, right, x, rise)
     laid_out = []
@@ -326,7 +354,13 @@ def lay_out_labels(marks, width):
                 over_later = any(left - LINE_CLEAR < lx < right + LINE_CLEAR for lx in later)
                 # A label that must stand left of its line goes up a row rather than right.
                 preference = 3 if blocking else 2 if over_later else 1 if side and left_first else 0
-                best.setdefault(preference, (row, left, right, min(blocking) if blocking else row))
+                entry = (row, left, right, min(blocking) if blocking else row)
+                if preference == 2:
+                    # Over a later instant: the highest row, so that the later label can stand
+                    # below this one and its line rise to it clear of this label.
+                    best[2] = entry
+                else:
+                    best.setdefault(preference, entry)
             if 0 in best:
                 break
         row, left, right, rise = best[min(best)]
@@ -340,6 +374,8 @@ def render(timeline, title):
     if timeline.is_capture and "capture of a real run" not in title.lower():
         title = f"{title} (capture of a real run)"
     lanes = CAPTURE_LANES if timeline.is_capture else SIMULATED_LANES
+    if timeline.records_steps:
+        lanes = lanes[:lanes.index("loop wake-ups") + 1] + [CHECKS_LANE] + lanes[lanes.index("loop wake-ups") + 1:]
     start_us = 0
     end_us = max(timeline.end_us, 1)
     plot_width = WIDTH - LEFT - RIGHT
@@ -457,6 +493,18 @@ def render(timeline, title):
                     f"</title></line>")
         svg.add("</g>")
 
+    # A radio check: an open ring when it found the radio on, filled brown when off, red when a
+    # read failed (which the loop takes as off).
+    if CHECKS_LANE in lanes:
+        middle = lane_top(CHECKS_LANE) + LANE_HEIGHT / 2
+        svg.add('<g id="radio-checks">')
+        for check in timeline.radio_checks:
+            kind = _check_kind(check)
+            what = CHECK_WORDS[kind] if check.on is not None else f"read failed {check.result}, taken as off"
+            svg.add(_check_circle(f"radio-check radio-check-{kind}", x_of(check.at_us), middle, kind,
+                                  f"<title>radio check at {_ms(check.at_us)} ms: {escape(what)}</title>"))
+        svg.add("</g>")
+
     # A failed call keeps the colour of what it asked for in its upper half; its lower half is
     # red, so that even a bar of the least width shows both.
     y = lane_top("firmware calls")
@@ -536,6 +584,24 @@ def render(timeline, title):
     return "\n".join(svg.parts) + "\n"
 
 
+# How a radio check is drawn, by what it found: fill, and the outline's attributes.
+CHECK_LOOKS = {
+    "on": (COLOURS["check-on"], f' stroke="{COLOURS["check-ring"]}" stroke-width="1.5"'),
+    "off": (COLOURS["radio"], ""),
+    "failed": (COLOURS["failed"], ""),
+}
+CHECK_WORDS = {"on": "found on", "off": "found off", "failed": "read failed, taken as off"}
+
+
+def _check_kind(check):
+    return "on" if check.on is True else "off" if check.on is False else "failed"
+
+
+def _check_circle(cls, x, y, kind, body=""):
+    fill, outline = CHECK_LOOKS[kind]
+    return f'<circle class="{cls}" cx="{x:.2f}" cy="{y:.2f}" r="5" fill="{fill}"{outline}>{body}</circle>'
+
+
 def _legend_entries(timeline, marks):
     """What the picture draws, one entry each: the usual things always, the rarer ones (a
     failure, a cancelled request, a moment read from the records' order) where drawn."""
@@ -566,10 +632,23 @@ def _legend_entries(timeline, marks):
     else:
         entries += [("exposure", COLOURS["exposure"], f"exposure (at least {MIN_WIDTH:g} px wide)"),
                     ("mark-radio", COLOURS["radio"], "radio went off / on (modem)")]
-        if "found-off" in kinds:
-            entries += [("mark-found-off", COLOURS["radio"], "radio found off: restore")]
-        if "state-at-start" in kinds:
-            entries += [("mark-state-at-start", COLOURS["wake"], "state at start woke the loop")]
+        if timeline.records_steps:
+            drawn = {_check_kind(check) for check in timeline.radio_checks}
+            entries += [(f"check-{kind}", CHECK_LOOKS[kind][0], f"radio check: {CHECK_WORDS[kind]}")
+                        for kind in CHECK_LOOKS if kind in drawn]
+            if "monitoring" in kinds:
+                said = " / ".join(dict.fromkeys(mark.label for mark in timeline.monitoring))
+                entries += [("mark-monitoring", COLOURS["monitoring"], f"monitoring {said}")]
+            if "state-at-start" in kinds:
+                entries += [("mark-state-at-start", COLOURS["wake"], "state read at start")]
+            if "found-off" in kinds:
+                what = "found off" if False in (check.on for check in timeline.radio_checks) else "failed"
+                entries += [("mark-found-off", COLOURS["radio"], f"radio check {what}: restore, end")]
+        else:  # read from the order of the records
+            if "found-off" in kinds:
+                entries += [("mark-found-off", COLOURS["radio"], "radio found off: restore")]
+            if "state-at-start" in kinds:
+                entries += [("mark-state-at-start", COLOURS["wake"], "state at start woke the loop")]
     if "cancel" in kinds:
         entries += [("mark-cancel", COLOURS["cancel"], "gave up waiting for the modem")]
     entries += [("mark-exit", COLOURS["exit"], "exit")]
@@ -594,6 +673,8 @@ def _legend_swatch(svg, shape, colour, x, y):
         stroke = f' stroke="{COLOURS["failed"]}" stroke-width="2"' if shape == "up-failed" else ""
         svg.add(f'<polygon class="legend-swatch" points="{x + 9},{tip} {x + 3},{base} {x + 15},{base}" '
                 f'fill="{colour}"{stroke}/>')
+    elif shape.startswith("check-"):  # as a radio check is drawn
+        svg.add(_check_circle("legend-swatch", x + 9, y - 5, shape[len("check-"):]))
     elif shape == "diamond":
         svg.add(f'<polygon class="legend-swatch" points="{x + 9},{y - 11} {x + 15},{y - 5} {x + 9},{y + 1} '
                 f'{x + 3},{y - 5}" fill="{colour}"/>')

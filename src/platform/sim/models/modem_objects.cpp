@@ -4,6 +4,7 @@
 #include <cstring>
 #include <functional>
 #include <optional>
+#include <string_view>
 #include <utility>
 
 #include "platform/sim/models/modem_world.h"
@@ -82,6 +83,8 @@ class SimAsync : public Base, CountedObject {
   }
 
  protected:
+  World& world() { return *world_; }
+
   Result Results() {
     if (auto code = world_->faults.Check("GetResults")) FailModemCall(*code);
     std::lock_guard lock(mutex_);
@@ -107,6 +110,24 @@ class SimOperation final : public SimAsync<cellular::AsyncOperation<Result>, Res
   Result GetResults() override { return this->Results(); }
 };
 
+// GetIsTransmittingAsync's operation, which the service asks once, for the state at start:
+// what the service gets from it is recorded, the modem's answer or the failure it met in
+// reading it (one that never came is the service's cancel).
+class SimStateRequest final : public SimAsync<cellular::AsyncOperation<bool>, bool> {
+ public:
+  using SimAsync::SimAsync;
+  bool GetResults() override {
+    try {
+      const bool transmitting = Results();
+      world().recorder.StateAtStart(transmitting, 0);
+      return transmitting;
+    } catch (const PlatformError& error) {
+      world().recorder.StateAtStart(std::nullopt, error.code());
+      throw;
+    }
+  }
+};
+
 struct Nothing {};
 class SimAction final : public SimAsync<cellular::AsyncAction, Nothing> {
  public:
@@ -114,22 +135,39 @@ class SimAction final : public SimAsync<cellular::AsyncAction, Nothing> {
   void GetResults() override { Results(); }
 };
 
+// The service's radio check reads the device status, then the SIM identifier: each check is
+// recorded once it is decided, at the read that failed or at the identifier.
 class SimDeviceInformation final : public cellular::DeviceInformation, CountedObject {
  public:
   explicit SimDeviceInformation(std::shared_ptr<World> world) : world_(std::move(world)) {}
   std::int32_t NetworkDeviceStatus() override {
-    world_->Check("NetworkDeviceStatus");
+    statusRead_.reset();
+    CheckRead("NetworkDeviceStatus", true);
     std::lock_guard lock(world_->mutex);
+    statusRead_ = world_->deviceStatus;
     return world_->deviceStatus;
   }
   std::u16string SimIccId() override {
-    world_->Check("SimIccId");
+    // A check begins with the status; an identifier read without one is no check.
+    const std::optional<std::int32_t> status = std::exchange(statusRead_, std::nullopt);
+    CheckRead("SimIccId", status.has_value());
     std::lock_guard lock(world_->mutex);
+    if (status) world_->recorder.RadioCheck(CellularOn(*status, world_->simIccId), 0);
     return world_->simIccId;
   }
 
  private:
+  // World::Check, the failure recorded as the check's when the read is part of one.
+  void CheckRead(std::string_view op, bool inCheck) {
+    const std::optional<std::int32_t> failure = world_->Failure(op);
+    if (!failure) return;
+    if (inCheck) world_->recorder.RadioCheck(std::nullopt, *failure);
+    FailModemCall(*failure);
+  }
+
   std::shared_ptr<World> world_;
+  // The status of a check under way; only the thread that checks reads and writes it.
+  std::optional<std::int32_t> statusRead_;
 };
 
 class SimCommandResult final : public cellular::DeviceServiceCommandResult, CountedObject {
@@ -223,8 +261,13 @@ class SimSarManager final : public cellular::SarManager, CountedObject {
 
   // Answers what the modem does when it answers, not when it was asked.
   std::shared_ptr<cellular::AsyncOperation<bool>> GetIsTransmittingAsync() override {
-    world_->Check("GetIsTransmittingAsync");
-    auto operation = std::make_shared<SimOperation<bool>>(world_, "GetIsTransmittingAsync");
+    try {
+      world_->Check("GetIsTransmittingAsync");
+    } catch (const PlatformError& error) {
+      world_->recorder.StateAtStart(std::nullopt, error.code());  // refused: no state to wait for
+      throw;
+    }
+    auto operation = std::make_shared<SimStateRequest>(world_, "GetIsTransmittingAsync");
     AnswerAfter(*world_, world_->modem.isTransmittingMs, [operation, world = world_] {
       bool transmitting = false;
       {
@@ -263,15 +306,20 @@ class SimSarManager final : public cellular::SarManager, CountedObject {
     // released outside the lock: the handler may hold platform objects
   }
 
+  // Recorded as the modem takes them. A handler added or removed is not: the process removes
+  // its handler as it ends, on Windows before its exit and here after it, and the two traces
+  // must tell one story.
   void StartTransmissionStateMonitoring() override {
     world_->Check("StartTransmissionStateMonitoring");
     std::lock_guard lock(world_->mutex);
+    if (!world_->monitoring) world_->recorder.Monitoring(true);
     world_->monitoring = true;
   }
 
   void StopTransmissionStateMonitoring() override {
     world_->Check("StopTransmissionStateMonitoring");
     std::lock_guard lock(world_->mutex);
+    if (world_->monitoring) world_->recorder.Monitoring(false);
     world_->monitoring = false;
   }
 

@@ -20,6 +20,13 @@ inline constexpr std::int32_t kInvalidArg = static_cast<std::int32_t>(0x80070057
 inline constexpr std::int32_t kPointer = static_cast<std::int32_t>(0x80004003);
 inline constexpr std::int32_t kCanceled = static_cast<std::int32_t>(0x800704C7);  // ERROR_CANCELLED
 
+// The service's own test of the cellular side: on while the SIM identifier is present or the
+// device is ready.
+inline bool CellularOn(std::int32_t deviceStatus, const std::u16string& simIccId) {
+  constexpr std::int32_t kDeviceReady = 1;
+  return !simIccId.empty() || deviceStatus == kDeviceReady;
+}
+
 // A modem call fails with the platform's error and the system's text for the code.
 [[noreturn]] inline void FailModemCall(std::int32_t code) { throw cellular::PlatformError(code, ErrorText(code)); }
 
@@ -34,13 +41,15 @@ struct SimModemPlatform::World : std::enable_shared_from_this<SimModemPlatform::
     simIccId = modem.simIccId;
   }
 
-  // Fails the call when the scenario says so, or when the modem has gone.
+  // The code a call fails with: the scenario's fault, or the modem gone; empty when it goes on.
+  std::optional<std::int32_t> Failure(std::string_view op, bool modemCall = true) {
+    if (auto code = faults.Check(op)) return code;
+    std::lock_guard lock(mutex);
+    if (modemCall && removed) return kDeviceNotConnected;
+    return std::nullopt;
+  }
   void Check(std::string_view op, bool modemCall = true) {
-    if (auto code = faults.Check(op)) FailModemCall(*code);
-    if (modemCall) {
-      std::lock_guard lock(mutex);
-      if (removed) FailModemCall(kDeviceNotConnected);
-    }
+    if (auto code = Failure(op, modemCall)) FailModemCall(*code);
   }
 
   // False when nothing was delivered (monitoring not running, or the modem gone).

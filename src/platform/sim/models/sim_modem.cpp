@@ -36,10 +36,8 @@ void World::ReportRadioChange() {
   bool gone = false;
   {
     std::lock_guard lock(mutex);
-    // The service's own test: on while the SIM identifier is present or the device is ready.
-    constexpr std::int32_t kDeviceReady = 1;
     gone = removed;
-    off = removed || (simIccId.empty() && deviceStatus != kDeviceReady);
+    off = removed || !CellularOn(deviceStatus, simIccId);
     changed = off != reportedOff;
     reportedOff = off;
   }
@@ -109,6 +107,7 @@ void SimModemPlatform::Schedule(const std::vector<TimelineItem>& timeline) {
   }
 }
 
+// Not recorded: the service has ended, and its trace with it.
 void SimModemPlatform::Shutdown() {
   std::lock_guard lock(world_->mutex);
   world_->handlers.clear();

@@ -14,6 +14,9 @@ class NothingRecorded final : public Recorder {
   void Cancel(const char*) noexcept override {}
   void RadioOff(RadioOffCause) noexcept override {}
   void RadioOn() noexcept override {}
+  void Monitoring(bool) noexcept override {}
+  void StateAtStart(std::optional<bool>, std::int32_t) noexcept override {}
+  void RadioCheck(std::optional<bool>, std::int32_t) noexcept override {}
   void Exit(int) noexcept override {}
 };
 

@@ -40,6 +40,16 @@ class Recorder {
   // The cellular side went off, or came back on.
   virtual void RadioOff(RadioOffCause cause) noexcept = 0;
   virtual void RadioOn() noexcept = 0;
+  // The modem took the service's StartTransmissionStateMonitoring (started) or
+  // StopTransmissionStateMonitoring (not started): from the one on, changes are delivered.
+  virtual void Monitoring(bool started) noexcept = 0;
+  // What the service got for GetIsTransmittingAsync, which it asks once, at start: the
+  // modem's answer (result 0), or no state and the code of the failure that the request or
+  // the reading of its result met.
+  virtual void StateAtStart(std::optional<bool> transmitting, std::int32_t result) noexcept = 0;
+  // One radio check of the service's (the device status read, then the SIM identifier): whether
+  // the two say the cellular side is on (result 0), or no answer and the failed read's code.
+  virtual void RadioCheck(std::optional<bool> on, std::int32_t result) noexcept = 0;
   // The service returned this exit code.
   virtual void Exit(int code) noexcept = 0;
 

@@ -80,6 +80,9 @@ void RunFigures::Add(const TraceRecord& record) {
     case TraceEvent::kCancel:
     case TraceEvent::kRadioOff:
     case TraceEvent::kRadioOn:
+    case TraceEvent::kMonitoring:
+    case TraceEvent::kStateAtStart:
+    case TraceEvent::kRadioCheck:
       break;
   }
 }

@@ -24,6 +24,9 @@ const char* EventName(TraceEvent event) {
     case TraceEvent::kCancel: return "cancel";
     case TraceEvent::kRadioOff: return "radio_off";
     case TraceEvent::kRadioOn: return "radio_on";
+    case TraceEvent::kMonitoring: return "monitoring";
+    case TraceEvent::kStateAtStart: return "state_at_start";
+    case TraceEvent::kRadioCheck: return "radio_check";
     case TraceEvent::kExit: return "exit";
   }
   return "unknown";
@@ -35,6 +38,8 @@ std::string Code(std::int32_t code) {
   std::snprintf(text, sizeof text, "\"0x%08" PRIX32 "\"", static_cast<std::uint32_t>(code));
   return text;
 }
+
+std::string Answer(const std::optional<bool>& answer) { return answer ? (*answer ? "true" : "false") : "null"; }
 
 std::string WlanState(const std::optional<std::uint32_t>& state) {
   return state ? std::to_string(*state) : "null";
@@ -77,6 +82,15 @@ std::string TraceLine(const TraceRecord& record) {
       line += std::string(",\"op\":\"") + record.op + "\"";  // one of the modem's call names
       break;
     case TraceEvent::kRadioOn:
+      break;
+    case TraceEvent::kMonitoring:
+      line += std::string(",\"started\":") + (record.started ? "true" : "false");
+      break;
+    case TraceEvent::kStateAtStart:
+      line += ",\"transmitting\":" + Answer(record.answer) + ",\"result\":" + Code(record.result);
+      break;
+    case TraceEvent::kRadioCheck:
+      line += ",\"on\":" + Answer(record.answer) + ",\"result\":" + Code(record.result);
       break;
     case TraceEvent::kExit:
       line += ",\"code\":" + std::to_string(record.result);

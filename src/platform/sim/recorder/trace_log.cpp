@@ -53,6 +53,18 @@ void TraceLog::RadioOff(RadioOffCause cause) noexcept { Record({.event = TraceEv
 
 void TraceLog::RadioOn() noexcept { Record({.event = TraceEvent::kRadioOn}); }
 
+void TraceLog::Monitoring(bool started) noexcept {
+  Record({.event = TraceEvent::kMonitoring, .started = started});
+}
+
+void TraceLog::StateAtStart(std::optional<bool> transmitting, std::int32_t result) noexcept {
+  Record({.event = TraceEvent::kStateAtStart, .result = result, .answer = transmitting});
+}
+
+void TraceLog::RadioCheck(std::optional<bool> on, std::int32_t result) noexcept {
+  Record({.event = TraceEvent::kRadioCheck, .result = result, .answer = on});
+}
+
 void TraceLog::Exit(int code) noexcept { Record({.event = TraceEvent::kExit, .result = code}); }
 
 void TraceLog::WriteSummary(std::ostream& out) const {

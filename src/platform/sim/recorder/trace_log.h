@@ -39,6 +39,9 @@ class TraceLog final : public Recorder {
   void Cancel(const char* op) noexcept override;
   void RadioOff(RadioOffCause cause) noexcept override;
   void RadioOn() noexcept override;
+  void Monitoring(bool started) noexcept override;
+  void StateAtStart(std::optional<bool> transmitting, std::int32_t result) noexcept override;
+  void RadioCheck(std::optional<bool> on, std::int32_t result) noexcept override;
   void Exit(int code) noexcept override;
 
   // The figures so far, and a line about the trace file if writing it failed.

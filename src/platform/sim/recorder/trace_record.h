@@ -20,6 +20,9 @@ enum class TraceEvent {
   kCancel,         // the service cancelled a modem request it gave up waiting for; op
   kRadioOff,       // the cellular side went off; cause
   kRadioOn,        // the cellular side came back on
+  kMonitoring,     // the modem took the service's start or stop of monitoring; started
+  kStateAtStart,   // what the service got for the state at start; answer (transmitting), result
+  kRadioCheck,     // one radio check of the service's; answer (on), result
   kExit,           // the service returned; result (the exit code)
 };
 
@@ -30,11 +33,14 @@ struct TraceRecord {
   std::int64_t wallUs = 0;
 
   bool transmitting = false;
+  bool started = false;  // monitoring: switched on rather than off
   std::int64_t scenarioMs = 0;  // when the scenario's timeline asked for the edge
   std::int32_t result = 0;
   // InECX of the call's in-parameters, the WLAN state asked for (1 normal, 2 reduced); empty
   // when the call carried none.
   std::optional<std::uint32_t> wlanState = std::nullopt;
+  // What a read found (transmitting, or the cellular side on); empty when the read failed.
+  std::optional<bool> answer = std::nullopt;
   RadioOffCause cause = RadioOffCause::kStatus;
   double speed = 1.0;
   const char* op = "";  // the call that started the cancelled request
