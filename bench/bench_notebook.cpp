@@ -21,8 +21,8 @@ BenchNotebook::BenchNotebook(std::int64_t firmwareMs)
       watchedOs_(simOs_),
       // A healthy modem that answers at once and stays on, so the loop never takes its
       // radio-off exit on its own.
-      modem_(sim::ModemSpec{}, faults_, scheduler_, sim::Recorder::Nothing()),
-      simWmi_(faults_, scheduler_, sim::FirmwareSpec{true, firmwareMs}, sim::Recorder::Nothing()),
+      modem_(sim::ModemSetup{}, faults_, scheduler_, sim::Recorder::Nothing()),
+      simWmi_(faults_, scheduler_, sim::FirmwareSetup{true, firmwareMs}, sim::Recorder::Nothing()),
       timedWmi_(simWmi_, std::chrono::milliseconds(firmwareMs)) {}
 
 BenchNotebook::~BenchNotebook() {

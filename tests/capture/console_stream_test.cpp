@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "capture_session.h"
+#include "capture_run.h"
 #include "console_stream.h"
 
 namespace korvi::capture {
@@ -207,10 +207,10 @@ TEST(ConsoleStreamTest, EveryScenarioReadsAsTheSimulatedTraceHasIt) {
     const std::string console = Crlf(ReadFile(stdoutPath));
     for (const std::size_t piece : {std::size_t{1}, std::size_t{5}, console.size() + 1}) {
       std::vector<std::string> captured;
-      CaptureSession session([&](const std::string& line) { captured.push_back(line); });
+      CaptureRun run([&](const std::string& line) { captured.push_back(line); });
       std::int64_t us = 0;
-      for (std::size_t at = 0; at < console.size(); at += piece) session.OnConsole(console.substr(at, piece), ++us);
-      session.OnExit(0, ++us);
+      for (std::size_t at = 0; at < console.size(); at += piece) run.OnConsole(console.substr(at, piece), ++us);
+      run.OnExit(0, ++us);
       EXPECT_EQ(Sequence(captured), Sequence(Lines(ReadFile(entry.path()))))
           << entry.path().stem() << " in pieces of " << piece << " bytes";
     }

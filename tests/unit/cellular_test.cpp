@@ -30,13 +30,13 @@ using sim::Fault;
 // start-up obtains them and released again at the end of each test.
 class ModemFixture : public ::testing::Test {
  protected:
-  void Start(sim::ModemSpec spec = {}, std::vector<Fault> faults = {}) {
+  void Start(sim::ModemSetup setup = {}, std::vector<Fault> faults = {}) {
     baseline_ = CountedObject::Live();
     faults_ = std::make_unique<sim::FaultTable>(std::move(faults));
     // Simulated time: the 30 s bound of the set command passes at once.
     scheduler_ = std::make_unique<sim::Scheduler>();
     os_.makeSignal = [this] { return std::make_unique<sim::SchedulerCompletionSignal>(*scheduler_); };
-    modem_ = std::make_unique<sim::SimModemPlatform>(spec, *faults_, *scheduler_, sim::Recorder::Nothing());
+    modem_ = std::make_unique<sim::SimModemPlatform>(setup, *faults_, *scheduler_, sim::Recorder::Nothing());
     cellular::UsePlatform(*modem_);
     scheduler_->Start();
     process_ = cellular::ObtainDefaultModem().objects;
@@ -76,9 +76,9 @@ std::shared_ptr<cellular::SarManager> SimSarManager(const cellular::ModemObjects
 // The state request is answered with what the modem does when it answers; a request given up
 // is cancelled, and the modem's later answer changes nothing.
 TEST_F(ModemFixture, TheStateRequestAnswersTheModemsStateAndACancelDropsALateAnswer) {
-  sim::ModemSpec spec;
-  spec.isTransmittingMs = 2000;
-  Start(spec);
+  sim::ModemSetup setup;
+  setup.isTransmittingMs = 2000;
+  Start(setup);
   sim::TimelineItem start;
   start.atMs = 1000;
   start.transmitting = true;
@@ -155,10 +155,10 @@ class InitSarTest : public ModemFixture, public ::testing::WithParamInterface<In
 
 TEST_P(InitSarTest, AnswersWithItsStatusAndReleasesEverything) {
   const InitSarCase& c = GetParam();
-  sim::ModemSpec spec;
-  spec.commandSession = c.commandSession;
-  spec.sarStatusCode = c.modemStatus;
-  Start(spec, c.faults);
+  sim::ModemSetup setup;
+  setup.commandSession = c.commandSession;
+  setup.sarStatusCode = c.modemStatus;
+  Start(setup, c.faults);
   const std::int64_t held = CountedObject::Live();
   const int depth = sim::Apartments::Depth();
 
@@ -190,9 +190,9 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(InitSarTest, RejectionNeverFetchesTheReply) {
-  sim::ModemSpec spec;
-  spec.sarStatusCode = 2;
-  Start(spec);
+  sim::ModemSetup setup;
+  setup.sarStatusCode = 2;
+  Start(setup);
   EXPECT_EQ(cellular::InitSAR(*process_), 2u);
   EXPECT_EQ(faults_->Calls("ResponseData"), 0);
   EXPECT_EQ(faults_->Calls("CopyToByteArray"), 0);
@@ -205,9 +205,9 @@ TEST_F(InitSarTest, BufferFailureNeverAsksTheModem) {
 }
 
 TEST_F(InitSarTest, ShortReplyIsNotReadPastItsEnd) {
-  sim::ModemSpec spec;
-  spec.sarReply = {1, 0, 0, 0, 7};
-  Start(spec);
+  sim::ModemSetup setup;
+  setup.sarReply = {1, 0, 0, 0, 7};
+  Start(setup);
   EXPECT_EQ(cellular::InitSAR(*process_), 0u);
   const auto debug = os_.Debug();
   ASSERT_EQ(debug.size(), 2u);
@@ -216,11 +216,11 @@ TEST_F(InitSarTest, ShortReplyIsNotReadPastItsEnd) {
 }
 
 TEST_F(InitSarTest, TheReportFollowsEveryPairOfTheWholeReply) {
-  sim::ModemSpec spec;
+  sim::ModemSetup setup;
   // two elements: pairs (32, 8) and (40, 8), entries (0, 3) and (1, 4), past the first 32 bytes
-  spec.sarReply = {1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 32, 0, 0, 0, 8, 0, 0, 0,
+  setup.sarReply = {1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 32, 0, 0, 0, 8, 0, 0, 0,
                    40, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 1, 0, 0, 0, 4, 0, 0, 0};
-  Start(spec);
+  Start(setup);
   EXPECT_EQ(cellular::InitSAR(*process_), 0u);
   const auto debug = os_.Debug();
   ASSERT_EQ(debug.size(), 1u);
@@ -231,9 +231,9 @@ TEST_F(InitSarTest, TheReportFollowsEveryPairOfTheWholeReply) {
 }
 
 TEST_F(InitSarTest, AModemThatNeverAnswersTimesOutAsAPlatformError) {
-  sim::ModemSpec spec;
-  spec.commandMs = std::nullopt;
-  Start(spec);
+  sim::ModemSetup setup;
+  setup.commandMs = std::nullopt;
+  Start(setup);
   EXPECT_EQ(cellular::InitSAR(*process_), 1u);
   EXPECT_EQ(scheduler_->NowMs(), 30000) << "the wait is bounded at 30 s of platform time";
   EXPECT_EQ(os_.Console(), "");
@@ -251,9 +251,9 @@ class SetCommandBoundTest : public ModemFixture, public ::testing::WithParamInte
 
 TEST_P(SetCommandBoundTest, ThirtySecondsToTheMillisecond) {
   const BoundCase& c = GetParam();
-  sim::ModemSpec spec;
-  spec.commandMs = c.answerMs;
-  Start(spec);
+  sim::ModemSetup setup;
+  setup.commandMs = c.answerMs;
+  Start(setup);
   EXPECT_EQ(cellular::InitSAR(*process_), c.expectedStatus);
   EXPECT_EQ(scheduler_->NowMs(), c.answerMs);
   const auto debug = os_.Debug();
@@ -269,9 +269,9 @@ INSTANTIATE_TEST_SUITE_P(Answers, SetCommandBoundTest,
                          [](const auto& info) { return "At" + std::to_string(info.param.answerMs) + "ms"; });
 
 TEST_F(InitSarTest, AnAnswerAfterTheTimeOutTouchesNothingThatIsGone) {
-  sim::ModemSpec spec;
-  spec.commandMs = 40000;  // 10 s of platform time after the 30 s time-out
-  Start(spec);
+  sim::ModemSetup setup;
+  setup.commandMs = 40000;  // 10 s of platform time after the 30 s time-out
+  Start(setup);
   EXPECT_EQ(cellular::InitSAR(*process_), 1u);
   scheduler_->ParkFor(20000);  // the answer comes while this thread is parked
   EXPECT_EQ(scheduler_->NowMs(), 50000);
@@ -293,9 +293,9 @@ TEST_F(ModemFixture, MonitoringStarts) {
 }
 
 TEST_F(ModemFixture, NoSarManager) {
-  sim::ModemSpec spec;
-  spec.sarManager = false;
-  Start(spec);
+  sim::ModemSetup setup;
+  setup.sarManager = false;
+  Start(setup);
   const os::EventHandle event = os_.CreateAutoResetEvent();
   OnFreshThread([&] { EXPECT_EQ(cellular::TxStatusMonitor(*process_, event), cellular::kEPointer); });
   EXPECT_FALSE(cellular::TxStatusMonitoringStarted(*process_));
@@ -357,10 +357,10 @@ class TxStatusMonitorBoundTest : public ModemFixture, public ::testing::WithPara
 // answered just inside the bound is taken.
 TEST_P(TxStatusMonitorBoundTest, EveryRequestIsAwaitedUpToTheBoundAndNoLonger) {
   const SlowRequests& c = GetParam();
-  sim::ModemSpec spec;
-  spec.configurationMs = c.configurationMs;
-  spec.hysteresisMs = c.hysteresisMs;
-  Start(spec);
+  sim::ModemSetup setup;
+  setup.configurationMs = c.configurationMs;
+  setup.hysteresisMs = c.hysteresisMs;
+  Start(setup);
   const os::EventHandle event = os_.CreateAutoResetEvent();
   OnFreshThread([&] { EXPECT_EQ(cellular::TxStatusMonitor(*process_, event), 0); });
 
@@ -804,10 +804,10 @@ struct RadioCase {
 class RadioStateTest : public ModemFixture, public ::testing::WithParamInterface<RadioCase> {};
 
 TEST_P(RadioStateTest, OnWhileASimIsPresentOrTheDeviceIsReady) {
-  sim::ModemSpec spec;
-  spec.deviceStatus = GetParam().status;
-  spec.simIccId = GetParam().simIccId;
-  Start(spec);
+  sim::ModemSetup setup;
+  setup.deviceStatus = GetParam().status;
+  setup.simIccId = GetParam().simIccId;
+  Start(setup);
   EXPECT_EQ(cellular::GetRadioState(*process_), GetParam().expected);
   EXPECT_EQ(faults_->Calls("SimIccId"), 1) << "both properties are read at every call";
 }

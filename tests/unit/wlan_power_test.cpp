@@ -62,7 +62,7 @@ void OnFreshThread(const std::function<void()>& body) {
 
 // One simulated notebook's WMI side with a recording OS, both installed.
 struct Rig {
-  explicit Rig(std::vector<Fault> faultList = {}, sim::FirmwareSpec firmware = {})
+  explicit Rig(std::vector<Fault> faultList = {}, sim::FirmwareSetup firmware = {})
       : faults(std::move(faultList)), wmi(faults, scheduler, firmware, sim::Recorder::Nothing()) {
     wlan_power::UsePlatform(wmi);
   }
@@ -283,7 +283,7 @@ TEST(InvokeExecINT, LaterCallInTheProcessShowsTooLateAndOtherwiseRunsAsBefore) {
 
 TEST(InvokeExecINT, NoInstanceNextGivesWbemSFalseAndIsReported) {
   OnFreshThread([] {
-    Rig rig({}, sim::FirmwareSpec{false, 0});
+    Rig rig({}, sim::FirmwareSetup{false, 0});
     const std::int64_t live = CountedObject::Live();
     InvokeExecINT(kNormal, false);
     EXPECT_EQ(rig.os.Console(), kTooLate + kConnect + "\n[-] Err: Next" + kGetObject + kGetMethod + kSpawn + Puts() + kEnd);
@@ -547,8 +547,8 @@ TEST(WlanTxState, OutOfMemoryPassesThroughTheRequest) {
 // --- The simulated WMI service itself -------------------------------------------------------
 
 // Drives the seam by hand on a thread in the multithreaded apartment.
-struct Session {
-  explicit Session(sim::SimWmi& wmi) : wmi(wmi) {}
+struct WmiDriver {
+  explicit WmiDriver(sim::SimWmi& wmi) : wmi(wmi) {}
   std::unique_ptr<wlan_power::WmiText> Text(const wchar_t* text) {
     std::unique_ptr<wlan_power::WmiText> made;
     EXPECT_EQ(wmi.SysAllocString(text, made), 0);
@@ -577,7 +577,7 @@ TEST(SimWmi, CoCreateInstanceNeedsCom) {
 TEST(SimWmi, ConnectServerNeedsRootWmi) {
   OnFreshThread([] {
     Rig rig;
-    Session s(rig.wmi);
+    WmiDriver s(rig.wmi);
     ASSERT_EQ(Apartments::EnterMultithreaded(), 0);
     std::unique_ptr<wlan_power::WbemLocator> locator;
     ASSERT_EQ(rig.wmi.CoCreateInstance(locator), 0);
@@ -596,7 +596,7 @@ TEST(SimWmi, ConnectServerNeedsRootWmi) {
   });
 }
 
-// Brings a session up to the in-parameters and the instance's path.
+// Brings a call up to the in-parameters and the instance's path.
 struct MethodCall {
   explicit MethodCall(Rig& rig) : s(rig.wmi) {
     EXPECT_EQ(rig.wmi.CoCreateInstance(locator), 0);
@@ -631,7 +631,7 @@ struct MethodCall {
     return worst;
   }
 
-  Session s;
+  WmiDriver s;
   std::unique_ptr<wlan_power::WmiText> method = s.Text(L"ExecINT");
   std::unique_ptr<wlan_power::WbemLocator> locator;
   std::unique_ptr<wlan_power::WbemServices> services;
@@ -760,7 +760,7 @@ TEST(SimWmi, QueryAndObjectNamesAreChecked) {
 
 TEST(SimWmi, ExecMethodParksForTheFirmwaresTime) {
   OnFreshThread([] {
-    Rig rig({}, sim::FirmwareSpec{true, 400});
+    Rig rig({}, sim::FirmwareSetup{true, 400});
     rig.scheduler.Start();
     ASSERT_EQ(Apartments::EnterMultithreaded(), 0);
     const std::int64_t before = rig.scheduler.NowMs();

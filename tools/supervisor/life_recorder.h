@@ -1,6 +1,6 @@
 // One life of the service as the field log records it: its start, every console line with its
 // arrival stamp, the trace records that korvi-capture would make of the same console (the
-// capture's own CaptureSession: one parser and one trace builder for both tools), the gaps
+// capture's own CaptureRun: one parser and one trace builder for both tools), the gaps
 // the queue had to leave, and its end with the policy's decision.
 #pragma once
 
@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "bounded_queue.h"
-#include "capture_session.h"
+#include "capture_run.h"
 #include "console_lines.h"
 #include "log_records.h"
 
@@ -37,7 +37,7 @@ class LifeRecorder {
   LogSink sink_;
   bool started_;  // the start record, written before the trace's run record
   ConsoleLines lines_;
-  capture::CaptureSession trace_;
+  capture::CaptureRun trace_;
 };
 
 }  // namespace korvi::supervisor

@@ -3,7 +3,7 @@
 // debug-output viewer does, stamps every message on arrival with the monotonic
 // high-resolution clock, and writes the debug file, the trace and, on stderr, the summary.
 // Ends with the child's exit code, 125 for its own trouble, 127 for a program that cannot be
-// started. The reading of the two streams is the portable CaptureSession; this is the thin
+// started. The reading of the two streams is the portable CaptureRun; this is the thin
 // Windows side.
 #include <windows.h>
 
@@ -18,7 +18,7 @@
 
 #include "arguments.h"
 #include "capture_error.h"
-#include "capture_session.h"
+#include "capture_run.h"
 #include "child_process.h"
 #include "command_line.h"
 #include "dbwin_channel.h"
@@ -29,13 +29,13 @@
 namespace korvi::capture {
 namespace {
 
-// What the two threads share: the session is fed under the lock, each input stamped inside
-// it, so the stamps reach the session in their order.
+// What the two threads share: the capture is fed under the lock, each input stamped inside
+// it, so the stamps reach the capture in their order.
 struct Shared {
-  explicit Shared(CaptureSession::LineSink sink) : session(std::move(sink), DebugChannel::kTaken) {}
+  explicit Shared(CaptureRun::LineSink sink) : capture(std::move(sink), DebugChannel::kTaken) {}
   std::mutex mutex;
   MonotonicClock clock;
-  CaptureSession session;
+  CaptureRun capture;
   std::optional<std::string> passFailure;  // standard output stopped taking the child's output
                                            // (empty: no memory was left to say how)
   bool readFailed = false;                 // the child's output could not be read to its end (said at once)
@@ -118,7 +118,7 @@ void PassConsole(ChildProcess& child, Shared& shared) noexcept {
     const std::string_view bytes(buffer, got);
     try {
       std::lock_guard lock(shared.mutex);
-      shared.session.OnConsole(bytes, shared.clock.Now());
+      shared.capture.OnConsole(bytes, shared.clock.Now());
     } catch (const std::bad_alloc&) {
       // The figures lose this piece; the console must not.
     }
@@ -175,9 +175,9 @@ void Receive(const DbwinChannel& channel, const ChildProcess& child, OutputFile*
     return;
   }
   if (message.text.size() == DbwinChannel::kTextRoom - 1) ++tally.filled;
-  if (shared.session.over()) return;  // the close handler has given the summary
+  if (shared.capture.over()) return;  // the close handler has given the summary
   const std::string text = Utf8FromAnsi(message.text);
-  shared.session.OnDebug(text, shared.clock.Now());
+  shared.capture.OnDebug(text, shared.clock.Now());
   // The same escaping as the simulated notebook's debug file: one message, one line.
   if (debugFile != nullptr) debugFile->WriteLine(os::OneLine(text));
 }
@@ -219,11 +219,11 @@ struct CloseTarget {
 CloseTarget closeTarget;
 
 // The summary and what went wrong, on stderr; the capture's exit code. Called with
-// shared.mutex held, once (by whichever of Run and the close handler ends the session).
+// shared.mutex held, once (by whichever of Run and the close handler ends the capture).
 int Report(Shared& shared, const Tally& tally, const std::optional<OutputFile>& debugFile,
            const std::optional<OutputFile>& trace, std::optional<DWORD> exitCode) {
   StartOwnLine(shared);
-  std::fputs(shared.session.summary().Text().c_str(), stderr);
+  std::fputs(shared.capture.summary().Text().c_str(), stderr);
   if (tally.foreign > 0) std::fprintf(stderr, "korvi-capture: ignored %zu messages of other processes\n", tally.foreign);
   if (tally.filled > 0) {
     std::fprintf(stderr, "korvi-capture: %zu messages filled the whole section (%zu bytes) and may have been cut\n",
@@ -259,9 +259,9 @@ BOOL WINAPI OutliveBreak(DWORD event) noexcept {
     if (closeTarget.shared == nullptr) return FALSE;  // Run has given its summary
     Shared& shared = *closeTarget.shared;
     std::lock_guard lock(shared.mutex);
-    if (shared.session.over()) return FALSE;  // Run is giving its summary
+    if (shared.capture.over()) return FALSE;  // Run is giving its summary
     try {
-      shared.session.OnAbandon(shared.clock.Now());
+      shared.capture.OnAbandon(shared.clock.Now());
     } catch (const std::bad_alloc&) {
       // What could not be written is lost; the summary still goes out.
     }
@@ -339,11 +339,11 @@ int Run(int argc, wchar_t** argv) {
   }
   const DWORD exitCode = child.ExitCode();
   std::lock_guard lock(shared.mutex);
-  if (shared.session.over()) {
+  if (shared.capture.over()) {
     // The close handler has given the summary; the process is about to end.
     return kExitCaptureFailed;
   }
-  shared.session.OnExit(exitCode, endedUs);
+  shared.capture.OnExit(exitCode, endedUs);
   return Report(shared, tally, debugFile, trace, exitCode);
 }
 

@@ -31,9 +31,9 @@ inline bool CellularOn(std::int32_t deviceStatus, const std::u16string& simIccId
 [[noreturn]] inline void FailModemCall(std::int32_t code) { throw cellular::PlatformError(code, ErrorText(code)); }
 
 struct SimModemPlatform::World : std::enable_shared_from_this<SimModemPlatform::World> {
-  World(const std::optional<ModemSpec>& spec, FaultTable& faultTable, Scheduler& clock, Recorder& reportTo)
-      : present(spec.has_value()),
-        modem(spec.value_or(ModemSpec{})),
+  World(const std::optional<ModemSetup>& setup, FaultTable& faultTable, Scheduler& clock, Recorder& reportTo)
+      : present(setup.has_value()),
+        modem(setup.value_or(ModemSetup{})),
         faults(faultTable),
         scheduler(clock),
         recorder(reportTo) {
@@ -59,7 +59,7 @@ struct SimModemPlatform::World : std::enable_shared_from_this<SimModemPlatform::
   void ReportRadioChange();
 
   const bool present;
-  const ModemSpec modem;
+  const ModemSetup modem;
   FaultTable& faults;
   Scheduler& scheduler;
   Recorder& recorder;

@@ -78,7 +78,7 @@ void World::Transmission(std::int64_t atMs, bool value) {
   if (notifyStart) Deliver(true);
 }
 
-SimModemPlatform::SimModemPlatform(const std::optional<ModemSpec>& modem, FaultTable& faults, Scheduler& scheduler,
+SimModemPlatform::SimModemPlatform(const std::optional<ModemSetup>& modem, FaultTable& faults, Scheduler& scheduler,
                                    Recorder& recorder)
     : world_(std::make_shared<World>(modem, faults, scheduler, recorder)) {}
 

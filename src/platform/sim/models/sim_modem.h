@@ -23,7 +23,7 @@ namespace korvi::sim {
 class SimModemPlatform final : public cellular::ModemPlatform {
  public:
   // modem empty: the notebook has no mobile-broadband modem.
-  SimModemPlatform(const std::optional<ModemSpec>& modem, FaultTable& faults, Scheduler& scheduler,
+  SimModemPlatform(const std::optional<ModemSetup>& modem, FaultTable& faults, Scheduler& scheduler,
                    Recorder& recorder);
   ~SimModemPlatform() override;
 

@@ -11,7 +11,7 @@ using wlan_power::HResult;
 using wlan_power::WbemLocator;
 using wlan_power::WmiText;
 
-SimWmi::SimWmi(FaultTable& faults, Scheduler& scheduler, FirmwareSpec firmware, Recorder& recorder)
+SimWmi::SimWmi(FaultTable& faults, Scheduler& scheduler, FirmwareSetup firmware, Recorder& recorder)
     : world_(std::make_shared<World>(faults, scheduler, firmware, recorder)) {}
 
 SimWmi::~SimWmi() = default;

@@ -50,7 +50,7 @@ struct FirmwareCall {
 
 class SimWmi final : public wlan_power::WmiPlatform {
  public:
-  SimWmi(FaultTable& faults, Scheduler& scheduler, FirmwareSpec firmware, Recorder& recorder);
+  SimWmi(FaultTable& faults, Scheduler& scheduler, FirmwareSetup firmware, Recorder& recorder);
   ~SimWmi() override;
   SimWmi(const SimWmi&) = delete;
   SimWmi& operator=(const SimWmi&) = delete;

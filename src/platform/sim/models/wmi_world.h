@@ -14,13 +14,13 @@
 namespace korvi::sim {
 
 struct SimWmi::World {
-  World(FaultTable& faultTable, Scheduler& clock, FirmwareSpec spec, Recorder& reportTo)
-      : faults(faultTable), scheduler(clock), recorder(reportTo), firmware(spec) {}
+  World(FaultTable& faultTable, Scheduler& clock, FirmwareSetup setup, Recorder& reportTo)
+      : faults(faultTable), scheduler(clock), recorder(reportTo), firmware(setup) {}
 
   FaultTable& faults;
   Scheduler& scheduler;
   Recorder& recorder;
-  const FirmwareSpec firmware;
+  const FirmwareSetup firmware;
 
   mutable std::mutex mutex;
   std::vector<FirmwareCall> calls;

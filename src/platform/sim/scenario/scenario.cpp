@@ -19,12 +19,12 @@ using namespace scenario_json;
 constexpr std::int32_t kWaitAbandoned = 0x80;
 constexpr std::int32_t kWaitFailed = -1;  // 0xFFFFFFFF
 
-ModemSpec ReadModem(const Json& value, const std::string& path) {
+ModemSetup ReadModem(const Json& value, const std::string& path) {
   const ObjectReader object(ExpectObject(value, path), path,
                             {"device_status", "sim_icc_id", "command_session", "sar_status_code", "sar_reply",
                              "sar_manager", "command_ms", "configuration_ms", "hysteresis_ms",
                              "is_transmitting_ms"});
-  ModemSpec modem;
+  ModemSetup modem;
   if (const Json* v = object.Find("device_status")) modem.deviceStatus = ReadInt32(*v, object.PathOf("device_status"));
   if (const Json* v = object.Find("sim_icc_id")) modem.simIccId = ReadUtf16(*v, object.PathOf("sim_icc_id"));
   if (const Json* v = object.Find("command_session"))
@@ -50,9 +50,9 @@ ModemSpec ReadModem(const Json& value, const std::string& path) {
   return modem;
 }
 
-FirmwareSpec ReadFirmware(const Json& value, const std::string& path) {
+FirmwareSetup ReadFirmware(const Json& value, const std::string& path) {
   const ObjectReader object(ExpectObject(value, path), path, {"instance", "exec_ms"});
-  FirmwareSpec firmware;
+  FirmwareSetup firmware;
   if (const Json* v = object.Find("instance")) firmware.instance = ReadBool(*v, object.PathOf("instance"));
   if (const Json* v = object.Find("exec_ms")) firmware.execMs = ReadMs(*v, object.PathOf("exec_ms"));
   return firmware;

@@ -15,7 +15,7 @@ namespace korvi::sim {
 // The 32-byte reply whose words are 1, 0, 1, 1, 24, 8, 0, 1.
 std::vector<std::uint8_t> DefaultSarReply();
 
-struct ModemSpec {
+struct ModemSetup {
   std::int32_t deviceStatus = 1;     // NetworkDeviceStatus at start (1 = DeviceReady)
   std::u16string simIccId;           // SimIccId at start
   bool commandSession = true;        // false: OpenCommandSession gives no session
@@ -31,7 +31,7 @@ struct ModemSpec {
   std::optional<std::int64_t> isTransmittingMs = 0;
 };
 
-struct FirmwareSpec {
+struct FirmwareSetup {
   bool instance = true;       // false: the query yields no instance (Next gives WBEM_S_FALSE)
   std::int64_t execMs = 0;    // how long ExecMethod takes, in simulated ms
 };
@@ -47,8 +47,8 @@ struct TimelineItem {
 
 struct Scenario {
   double speed = 1.0;
-  std::optional<ModemSpec> modem = ModemSpec{};  // empty: no mobile-broadband modem
-  FirmwareSpec firmware;
+  std::optional<ModemSetup> modem = ModemSetup{};  // empty: no mobile-broadband modem
+  FirmwareSetup firmware;
   std::vector<Fault> faults;
   std::vector<TimelineItem> timeline;  // sorted by atMs, stable
   // Another process holds the notebook's one-instance lock from the start.

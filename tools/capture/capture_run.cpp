@@ -1,30 +1,30 @@
-#include "capture_session.h"
+#include "capture_run.h"
 
 #include <utility>
 
 namespace korvi::capture {
 
-CaptureSession::CaptureSession(LineSink sink, DebugChannel debug) : sink_(std::move(sink)), builder_(debug) {
+CaptureRun::CaptureRun(LineSink sink, DebugChannel debug) : sink_(std::move(sink)), builder_(debug) {
   Flush();
 }
 
-void CaptureSession::Take(const std::vector<ConsoleMessage>& messages) {
+void CaptureRun::Take(const std::vector<ConsoleMessage>& messages) {
   for (const ConsoleMessage& message : messages) builder_.OnConsole(message);
   Flush();
 }
 
-void CaptureSession::OnConsole(std::string_view bytes, std::int64_t us) {
+void CaptureRun::OnConsole(std::string_view bytes, std::int64_t us) {
   if (over_) return;
   Take(console_.Feed(bytes, us));
 }
 
-void CaptureSession::OnDebug(std::string_view utf8Message, std::int64_t us) {
+void CaptureRun::OnDebug(std::string_view utf8Message, std::int64_t us) {
   if (over_) return;
   builder_.OnDebug(utf8Message, us);
   Flush();
 }
 
-void CaptureSession::OnExit(std::uint32_t code, std::int64_t us) {
+void CaptureRun::OnExit(std::uint32_t code, std::int64_t us) {
   if (over_) return;
   over_ = true;
   Take(console_.Finish());
@@ -32,7 +32,7 @@ void CaptureSession::OnExit(std::uint32_t code, std::int64_t us) {
   Flush();
 }
 
-void CaptureSession::OnAbandon(std::int64_t us) {
+void CaptureRun::OnAbandon(std::int64_t us) {
   if (over_) return;
   over_ = true;
   Take(console_.Finish());
@@ -40,7 +40,7 @@ void CaptureSession::OnAbandon(std::int64_t us) {
   Flush();
 }
 
-void CaptureSession::Flush() {
+void CaptureRun::Flush() {
   for (const Record& record : builder_.TakeReady()) {
     summary_.Add(record);
     if (sink_) sink_(TraceLine(record));

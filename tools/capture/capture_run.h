@@ -15,12 +15,12 @@
 
 namespace korvi::capture {
 
-class CaptureSession {
+class CaptureRun {
  public:
   using LineSink = std::function<void(const std::string& line)>;  // one trace line, no line break
 
   // With the debug channel taken, a radio off from the console waits for its cause there.
-  explicit CaptureSession(LineSink sink, DebugChannel debug = DebugChannel::kNotTaken);
+  explicit CaptureRun(LineSink sink, DebugChannel debug = DebugChannel::kNotTaken);
 
   void OnConsole(std::string_view bytes, std::int64_t us);
   void OnDebug(std::string_view utf8Message, std::int64_t us);
@@ -28,7 +28,7 @@ class CaptureSession {
   void OnExit(std::uint32_t code, std::int64_t us);
   // The capture must stop before the child has ended (its console is closing, the user is
   // logging off, the system is shutting down): what is held goes out now, so the trace and
-  // the summary keep it. After OnExit or OnAbandon the session is over: later input is
+  // the summary keep it. After OnExit or OnAbandon the capture is over: later input is
   // ignored, so nothing is added to a trace whose summary has been given.
   void OnAbandon(std::int64_t us);
   bool over() const noexcept { return over_; }

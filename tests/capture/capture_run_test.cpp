@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "capture_session.h"
+#include "capture_run.h"
 #include "os/build_id.h"
 
 namespace korvi::capture {
@@ -18,48 +18,48 @@ constexpr char kHangingRequest[] =
 
 struct Captured {
   std::vector<std::string> lines;
-  CaptureSession session{[this](const std::string& line) { lines.push_back(line); }};
+  CaptureRun run{[this](const std::string& line) { lines.push_back(line); }};
 };
 
-TEST(CaptureSessionAbandonTest, HeldRecordsAndTheirCountsGoOut) {
+TEST(CaptureRunAbandonTest, HeldRecordsAndTheirCountsGoOut) {
   Captured capture;
-  capture.session.OnConsole(kHangingRequest, 10);
+  capture.run.OnConsole(kHangingRequest, 10);
   ASSERT_EQ(capture.lines.size(), 2u);  // run and notify; the request is held
-  capture.session.OnAbandon(50);
+  capture.run.OnAbandon(50);
   EXPECT_EQ(capture.lines, (std::vector<std::string>{
                                R"({"t_sim_us":0,"event":"run","source":"capture","version":2,"build":)" + build::Json() + "}",
                                R"({"t_sim_us":10,"event":"notify"})",
                                R"({"t_sim_us":10,"event":"firmware_start","wlan_state":null})",
                                R"({"t_sim_us":50,"event":"firmware_end","wlan_state":null,"result":null})"}));
-  EXPECT_EQ(capture.session.summary().requests(), 1u);
-  EXPECT_EQ(capture.session.summary().failedRequests(), 1u);
-  EXPECT_FALSE(capture.session.summary().exitCode());
-  EXPECT_TRUE(capture.session.over());
+  EXPECT_EQ(capture.run.summary().requests(), 1u);
+  EXPECT_EQ(capture.run.summary().failedRequests(), 1u);
+  EXPECT_FALSE(capture.run.summary().exitCode());
+  EXPECT_TRUE(capture.run.over());
 }
 
 // Whichever end comes first is the only one: input that comes after it (the child's last
 // output, its exit seen by the other thread) adds neither records nor counts.
-TEST(CaptureSessionAbandonTest, NothingIsAddedAfterTheEnd) {
+TEST(CaptureRunAbandonTest, NothingIsAddedAfterTheEnd) {
   struct Case {
     const char* name;
     bool exitFirst;
   };
   for (const Case& c : {Case{"abandoned", false}, Case{"exited", true}}) {
     Captured capture;
-    capture.session.OnConsole(kHangingRequest, 10);
+    capture.run.OnConsole(kHangingRequest, 10);
     if (c.exitFirst) {
-      capture.session.OnExit(0, 40);
+      capture.run.OnExit(0, 40);
     } else {
-      capture.session.OnAbandon(40);
+      capture.run.OnAbandon(40);
     }
     const std::vector<std::string> atEnd = capture.lines;
-    const std::string summaryAtEnd = capture.session.summary().Text();
-    capture.session.OnConsole("Terminating normally\r\n\r\nSetWLANTxState_WLANREDUCE()", 60);
-    capture.session.OnDebug("[MS_SAR]  Korvi::GetRadioState()  Off", 70);
-    capture.session.OnAbandon(80);
-    capture.session.OnExit(1, 90);
+    const std::string summaryAtEnd = capture.run.summary().Text();
+    capture.run.OnConsole("Terminating normally\r\n\r\nSetWLANTxState_WLANREDUCE()", 60);
+    capture.run.OnDebug("[MS_SAR]  Korvi::GetRadioState()  Off", 70);
+    capture.run.OnAbandon(80);
+    capture.run.OnExit(1, 90);
     EXPECT_EQ(capture.lines, atEnd) << c.name;
-    EXPECT_EQ(capture.session.summary().Text(), summaryAtEnd) << c.name;
+    EXPECT_EQ(capture.run.summary().Text(), summaryAtEnd) << c.name;
   }
 }
 
