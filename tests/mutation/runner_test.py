@@ -6,6 +6,7 @@ import pathlib
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import unittest
 
@@ -224,6 +225,24 @@ class StageTest(unittest.TestCase):
         for line in passing:
             self.assertIsNone(builds.FAILED_TEST.search(line), line)
 
+
+
+class StopTest(unittest.TestCase):
+    def test_stopping_kills_the_running_child_and_starts_no_more(self):
+        with tempfile.TemporaryDirectory() as folder:
+            build = builds.Build("linux", pathlib.Path(folder))
+            log = pathlib.Path(folder) / "log"
+            codes = []
+            waiting = threading.Thread(target=lambda: codes.append(build._run(["sleep", "600"], log)))
+            waiting.start()
+            while not builds._children and waiting.is_alive():  # the child is registered before the thread waits on it
+                waiting.join(0.01)
+            builds.stop_every_child()
+            waiting.join(60)
+            self.assertFalse(waiting.is_alive(), "the child outlived the stop")
+            self.assertEqual(codes, [-9])
+            self.assertEqual(build._run(["true"], log), -9, "a child started after the stop")
+            self.assertTrue(builds.stopped())
 
 if __name__ == "__main__":
     unittest.main()

@@ -15,6 +15,7 @@ import pathlib
 import re
 import signal
 import subprocess
+import threading
 
 PRESETS = {"linux": "default", "windows": "mingw"}
 BUILDS_AVAILABLE = tuple(PRESETS)
@@ -47,6 +48,41 @@ MUTATION_TEST_TIMEOUT = {"linux": 30, "windows": 90}
 FAILED_TEST = re.compile(r"\*\*\*(Failed|Exception|Timeout|Not Run)")
 
 
+# The children running now, each the leader of its own process group, and whether the run is
+# being stopped: then every child's group is killed and no new child starts, so that both
+# builds' threads come to their end (restoring what they planted) within moments.
+_children: set = set()
+_children_lock = threading.Lock()
+_stopping = threading.Event()
+
+
+def _start(command: list[str], **options) -> subprocess.Popen | None:
+    with _children_lock:
+        if _stopping.is_set():
+            return None
+        process = subprocess.Popen(command, start_new_session=True, stdin=subprocess.DEVNULL, **options)
+        _children.add(process)
+        return process
+
+
+def _finished(process: subprocess.Popen) -> None:
+    with _children_lock:
+        _children.discard(process)
+
+
+def stopped() -> bool:
+    return _stopping.is_set()
+
+
+def stop_every_child() -> None:
+    """Kills every running child's process group and lets no new one start."""
+    with _children_lock:
+        _stopping.set()
+        for process in _children:
+            with contextlib.suppress(ProcessLookupError):
+                os.killpg(process.pid, signal.SIGKILL)
+
+
 class StageError(Exception):
     """Stages that do not take every test exactly once."""
 
@@ -69,8 +105,13 @@ class Build:
         with open(log, mode, encoding="utf-8") as stream:
             stream.write("$ " + " ".join(command) + "\n")
             stream.flush()
-            return subprocess.run(command, cwd=self.copy, stdout=stream, stderr=subprocess.STDOUT,
-                                  stdin=subprocess.DEVNULL).returncode
+            process = _start(command, cwd=self.copy, stdout=stream, stderr=subprocess.STDOUT)
+            if process is None:
+                return -signal.SIGKILL
+            try:
+                return process.wait()
+            finally:
+                _finished(process)
 
     def configure(self, log: pathlib.Path) -> bool:
         return self._run(["cmake", "--preset", self.preset], log) == 0
@@ -101,8 +142,10 @@ class Build:
         with open(log, "a", encoding="utf-8") as stream:
             stream.write("$ " + " ".join(command) + "\n")
             stream.flush()
-            process = subprocess.Popen(command, cwd=self.copy, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                                       stdin=subprocess.DEVNULL, start_new_session=True, text=True, errors="replace")
+            process = _start(command, cwd=self.copy, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
+                             errors="replace")
+            if process is None:
+                return False
             failed = False
             read_to_the_end = False
             try:
@@ -120,6 +163,7 @@ class Build:
                         os.killpg(process.pid, signal.SIGKILL)
                 process.stdout.close()
                 returncode = process.wait()
+                _finished(process)
             return not failed and returncode == 0
 
     def run_suite(self, stages: list[tuple[str, object, object]], log: pathlib.Path, stop_on_failure: bool) -> bool:
