@@ -8,6 +8,7 @@
 #include "cellular/cellular_state.h"
 #include "cellular/sar_config_message.h"
 #include "cellular/sar_reply_report.h"
+#include "os/console_texts.h"
 #include "os/messages.h"
 
 namespace korvi::cellular {
@@ -54,7 +55,7 @@ std::uint32_t InitSAR(const ModemObjects& process) {
       if (!objects.result) throw PlatformError(kEPointer, L"The command completed without a result.");
       status = objects.result->StatusCode();
       if (status != 0) {
-        WriteConsoleMessage("\n [Korvi] - InitSAR()  set sar config failed");
+        WriteConsoleMessage(console_texts::kSarConfigFailed);
       } else {
         std::shared_ptr<Buffer> response = objects.result->ResponseData();
         objects.responseBytes = Platform().CopyToByteArray(response);

@@ -4,6 +4,7 @@
 
 #include "cellular/blocking_wait.h"
 #include "cellular/cellular_state.h"
+#include "os/console_texts.h"
 #include "os/messages.h"
 
 namespace korvi::cellular {
@@ -52,7 +53,7 @@ std::int32_t TxStatusMonitor(ModemObjects& process, os::EventHandle txEvent) {
     process.sarManager = manager;
     process.handlerShared->txEventForHandler.Attach(txEvent);
     if (!manager) {
-      WriteConsoleMessage("\n [Korvi] - TxStatusMonitor() Couldn't get valid SarManager.");
+      WriteConsoleMessage(console_texts::kNoSarManager);
       return kEPointer;
     }
 
@@ -65,7 +66,7 @@ std::int32_t TxStatusMonitor(ModemObjects& process, os::EventHandle txEvent) {
         manager, manager->AddTransmissionStateChanged(std::make_shared<OnTransmissionStateChanged>(process.handlerShared)));
     manager->StartTransmissionStateMonitoring();
     process.monitoringStarted = true;
-    WriteConsoleMessage("\n [Korvi] sarManager.StartTransmissionStateMonitoring().");
+    WriteConsoleMessage(console_texts::kMonitoringStarted);
   } catch (const PlatformError& error) {
     ReportCaughtError(L"0x%08x - %ls\n", error);
   }
@@ -91,7 +92,7 @@ std::int32_t OnTransmissionStateChanged::Invoke(const std::shared_ptr<SarManager
                         static_cast<unsigned>(reading.failure));
     }
     // The line follows the signal, on the unreadable path too, since that path signals as well.
-    WriteConsoleMessage("\n [Korvi] - TxStatusMonitor() SetEvent(TxEvent).");
+    WriteConsoleMessage(console_texts::kNotification);
   } catch (...) {
     // A message that could not be written changes nothing of what was handled.
   }

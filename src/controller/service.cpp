@@ -9,6 +9,7 @@
 #include "cellular/radio_state.h"
 #include "cellular/state_at_start.h"
 #include "cellular/tx_status_monitor.h"
+#include "os/console_texts.h"
 #include "os/messages.h"
 #include "wlan_power/wlan_tx_state.h"
 
@@ -80,7 +81,7 @@ int RunEntry(const ServiceOperations& operations) {
   // already, a caught error on the debug channel, and the WLAN power depends on the modem's
   // transmissions, not on how it took the command.
   NotActedOn(operations.initSar());
-  Report(L"[MS_SAR] Korvi::InitSAR()", "\nKorvi::InitSAR()");
+  Report(L"[MS_SAR] Korvi::InitSAR()", console_texts::kInitSar);
 
   LoopEvent txEvent(os::Platform().CreateAutoResetEvent(), operations.detachTxEvent);
 
@@ -91,27 +92,27 @@ int RunEntry(const ServiceOperations& operations) {
   } catch (const cellular::PlatformError& error) {
     WriteDebugMessage(L"[MS_SAR] Korvi::TxStatusMonitor could not join the multithreaded apartment (0x%08x): exiting",
                       static_cast<unsigned>(error.code()));
-    WriteConsoleMessage("\nKorvi::TxStatusMonitor could not join the multithreaded apartment (0x%08x): exiting",
+    WriteConsoleMessage(console_texts::kApartmentRefused,
                         static_cast<unsigned>(error.code()));
     return kExitNotProtecting;
   }
-  Report(L"[MS_SAR] Korvi::TxStatusMonitor", "\nKorvi::TxStatusMonitor");
+  Report(L"[MS_SAR] Korvi::TxStatusMonitor", console_texts::kTxStatusMonitor);
 
   if (!operations.txStatusMonitoringStarted()) {
     // Nothing would ever signal the event: rather than wait for ever, say so and end.
     Report(L"[MS_SAR] Korvi::TxStatusMonitor did not start monitoring: exiting",
-           "\nKorvi::TxStatusMonitor did not start monitoring: exiting");
+           console_texts::kMonitoringNotStarted);
     return kExitNotProtecting;
   }
   try {
     operations.readStateAtStart();
     for (;;) {
       if (operations.getRadioState() == 0) {
-        Report(L"[MS_SAR]  Korvi::GetRadioState()  Off", "\nKorvi::GetRadioState()  Off");
+        Report(L"[MS_SAR]  Korvi::GetRadioState()  Off", console_texts::kRadioOff);
         operations.setWlanNormal();
-        Report(L"[MS_SAR] SetWLANTxState_WLANNORMAL()", "\nSetWLANTxState_WLANNORMAL()");
+        Report(L"[MS_SAR] SetWLANTxState_WLANNORMAL()", console_texts::kNormalAsked);
         os::Platform().Sleep(1000);
-        Report(L"[MS_SAR] Exit while loop", "\nExit while loop");
+        Report(L"[MS_SAR] Exit while loop", console_texts::kExitWhileLoop);
         txEvent.KeepOpenUntilExit();
         return kExitNormal;
       }
@@ -121,23 +122,23 @@ int RunEntry(const ServiceOperations& operations) {
       // fails the check and so counts as off).
       if (waited == os::kWaitTimeout) continue;
       if (waited == os::kWaitAbandoned || waited == os::kWaitFailed) {
-        Report(L"[MS_SAR] Case WIAT_OBJ Break", "\nCase WIAT_OBJ Break");
+        Report(L"[MS_SAR] Case WIAT_OBJ Break", console_texts::kWaitObjectBreak);
         operations.stopTxStatusMonitor();
         txEvent.Close();
-        Report(L"[MS_SAR] Exit while loop", "\nExit while loop");
+        Report(L"[MS_SAR] Exit while loop", console_texts::kExitWhileLoop);
         // Nothing watches the modem any more while the notebook runs on.
         Report(L"[MS_SAR] Korvi: waiting for transmission-state changes failed: exiting",
-               "\nKorvi: waiting for transmission-state changes failed: exiting");
+               console_texts::kWaitFailed);
         return kExitNotProtecting;
       }
 
       // The request follows the state at the moment of reading, not the one that signalled.
       if (operations.isTransmitting()) {
         operations.setWlanReduce();
-        Report(L"[MS_SAR] SetWLANTxState_WLANREDUCE()", "\nSetWLANTxState_WLANREDUCE()");
+        Report(L"[MS_SAR] SetWLANTxState_WLANREDUCE()", console_texts::kReduceAsked);
       } else {
         operations.setWlanNormal();
-        Report(L"[MS_SAR] SetWLANTxState_WLANNORMAL()", "\nSetWLANTxState_WLANNORMAL()");
+        Report(L"[MS_SAR] SetWLANTxState_WLANNORMAL()", console_texts::kNormalAsked);
       }
     }
   } catch (const std::bad_alloc&) {
@@ -154,7 +155,7 @@ int RunService() {
     switch (os::Platform().AcquireInstanceLock()) {
       case os::InstanceLock::kHeldElsewhere:
         Report(L"[MS_SAR] Korvi: another instance already watches this notebook: exiting",
-               "\nKorvi: another instance already watches this notebook: exiting");
+               console_texts::kAnotherInstance);
         return kExitAnotherInstance;
       case os::InstanceLock::kUnavailable:
         // Nobody is known to watch: watching twice is better than not at all.
@@ -166,13 +167,13 @@ int RunService() {
     cellular::ModemLookup lookup = cellular::ObtainDefaultModem();
     if (!lookup.objects) {
       if (lookup.error) cellular::ReportCaughtError(L"0x%08x - %ls", *lookup.error);
-      Report(L"[MS_SAR] Korvi: no mobile-broadband modem: nothing to do", "\nKorvi: no mobile-broadband modem: nothing to do");
+      Report(L"[MS_SAR] Korvi: no mobile-broadband modem: nothing to do", console_texts::kNoModem);
       return kExitNormal;
     }
     processObjects = std::move(lookup.objects);
     return RunEntry(CellularAndWlanOperations(*processObjects));
   } catch (const std::bad_alloc&) {
-    Report(L"[MS_SAR] Korvi: out of memory: exiting", "\nKorvi: out of memory: exiting");
+    Report(L"[MS_SAR] Korvi: out of memory: exiting", console_texts::kOutOfMemory);
     return kExitNotProtecting;
   }
 }

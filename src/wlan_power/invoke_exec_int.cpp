@@ -4,6 +4,7 @@
 #include <memory>
 #include <string_view>
 
+#include "os/console_texts.h"
 #include "os/messages.h"
 #include "wlan_power/wmi_service.h"
 
@@ -83,15 +84,15 @@ void InvokeExecINT(const ExecINTInputs& inputs, bool mirror) {
   for (std::size_t i = 0; i < kParameterCount; ++i) platform.SysAllocString(kParameterNames[i], parameterNames[i]);
   platform.SysAllocString(L"Select * from QelButtonMethodDWSi", query);
   if (!namespacePath || !className || !methodName || !parameterNames[0]) {
-    WriteConsoleMessage("SysAllocString failed. Out of memory.\n");
-    WriteConsoleMessage("\n[-] Err: xxx");
+    WriteConsoleMessage(console_texts::kTextOutOfMemory);
+    WriteConsoleMessage(console_texts::kTextOutOfMemoryErr);
   }
 
   // 2. A single-threaded apartment; S_FALSE counts as success.
   HResult hr = platform.CoInitialize();
   if (Failed(hr)) {
-    WriteConsoleMessage("CoInitialize returned 0x%x:", Hex(hr));
-    WriteConsoleMessage("\n[-] Err: CoInitialize");
+    WriteConsoleMessage(console_texts::kCoInitializeReturned, Hex(hr));
+    WriteConsoleMessage(console_texts::kCoInitializeErr);
   } else {
     com.Opened();
   }
@@ -99,62 +100,62 @@ void InvokeExecINT(const ExecINTInputs& inputs, bool mirror) {
   // 3. Process-wide security; never fatal.
   hr = platform.CoInitializeSecurity();
   if (Failed(hr)) {
-    WriteConsoleMessage("CoInitializeSecurity returned 0x%x:", Hex(hr));
-    WriteConsoleMessage("\n[-] Err: CoInitializeSecurity");
+    WriteConsoleMessage(console_texts::kCoInitializeSecurityReturned, Hex(hr));
+    WriteConsoleMessage(console_texts::kCoInitializeSecurityErr);
   }
 
   // 4. The locator.
   hr = platform.CoCreateInstance(locator);
   if (Failed(hr)) {
-    WriteConsoleMessage("CoCreateInstance returned 0x%x:", Hex(hr));
-    WriteConsoleMessage("\n[-] Err: CoCreateInstance");
+    WriteConsoleMessage(console_texts::kCoCreateInstanceReturned, Hex(hr));
+    WriteConsoleMessage(console_texts::kCoCreateInstanceErr);
   }
 
   // 5. The services of "root\wmi".
   if (locator) {
     hr = locator->ConnectServer(namespacePath.get(), services);
-    WriteConsoleMessage("\nConnectServer returned 0x%x:", Hex(hr));
-    if (NonZero(hr)) WriteConsoleMessage("\n[-] Err: ConnectServer");
+    WriteConsoleMessage(console_texts::kConnectServerReturned, Hex(hr));
+    if (NonZero(hr)) WriteConsoleMessage(console_texts::kConnectServerErr);
   }
 
   // 6. The proxy's security; its code is not reported.
   if (services) {
     hr = services->CoSetProxyBlanket();
-    if (NonZero(hr)) WriteConsoleMessage("\n[-] Err: CoSetProxyBlanket");
+    if (NonZero(hr)) WriteConsoleMessage(console_texts::kCoSetProxyBlanketErr);
   }
 
   // 7. The query for the class's instances.
   if (services) {
     const std::unique_ptr<WmiText> language = MakeTextOrThrow(platform, L"WQL");
     hr = services->ExecQuery(language.get(), query.get(), kWbemFlagForwardOnlyReturnImmediately, enumerator);
-    if (NonZero(hr)) WriteConsoleMessage("\n[-] Err: ExecQuery");
+    if (NonZero(hr)) WriteConsoleMessage(console_texts::kExecQueryErr);
   }
 
   // 8. The first instance; WBEM_S_FALSE (no instance) counts as an error.
   if (enumerator) {
     hr = enumerator->Next(instance);
-    if (NonZero(hr)) WriteConsoleMessage("\n[-] Err: Next");
+    if (NonZero(hr)) WriteConsoleMessage(console_texts::kNextErr);
   }
 
   // 9. The class definition.
   if (services) {
     hr = services->GetObject(className.get(), classDefinition);
-    WriteConsoleMessage("\nGetObject returned 0x%x:", Hex(hr));
-    if (NonZero(hr)) WriteConsoleMessage("\n[-] Err: GetObject");
+    WriteConsoleMessage(console_texts::kGetObjectReturned, Hex(hr));
+    if (NonZero(hr)) WriteConsoleMessage(console_texts::kGetObjectErr);
   }
 
   // 10. The method's in-signature.
   if (classDefinition) {
     hr = classDefinition->GetMethod(methodName.get(), inSignature);
-    WriteConsoleMessage("\nGetMethod returned 0x%x:", Hex(hr));
-    if (NonZero(hr)) WriteConsoleMessage("\n[-] Err: GetMethod");
+    WriteConsoleMessage(console_texts::kGetMethodReturned, Hex(hr));
+    if (NonZero(hr)) WriteConsoleMessage(console_texts::kGetMethodErr);
   }
 
   // 11. The in-parameters.
   if (inSignature) {
     hr = inSignature->SpawnInstance(inParameters);
-    WriteConsoleMessage("\nSpawnInstance returned 0x%x:", Hex(hr));
-    if (NonZero(hr)) WriteConsoleMessage("\n[-] Err: SpawnInstance");
+    WriteConsoleMessage(console_texts::kSpawnInstanceReturned, Hex(hr));
+    if (NonZero(hr)) WriteConsoleMessage(console_texts::kSpawnInstanceErr);
   }
 
   // 12. The six inputs, each declared CIM_UINT32; every Put is made.
@@ -163,8 +164,8 @@ void InvokeExecINT(const ExecINTInputs& inputs, bool mirror) {
       hr = inParameters->Put(parameterNames[i].get(), View(values[i]), kCimUint32);
       // The messages name the inputs by their place, ArgName0 to ArgName5.
       const unsigned place = static_cast<unsigned>(i);
-      WriteConsoleMessage("\nPut ArgName%u returned 0x%x:", place, Hex(hr));
-      if (NonZero(hr)) WriteConsoleMessage("\n[-] Err: Put ArgName%u", place);
+      WriteConsoleMessage(console_texts::kPutReturned, place, Hex(hr));
+      if (NonZero(hr)) WriteConsoleMessage(console_texts::kPutErr, place);
     }
   }
 
@@ -175,8 +176,8 @@ void InvokeExecINT(const ExecINTInputs& inputs, bool mirror) {
       hr = instance->Get(pathProperty.get(), path);
     }
     if (mirror) WriteDebugMessage(L"[MS_SAR] pObj Get returned 0x%x:", Hex(hr));
-    WriteConsoleMessage("\npObj Get returned 0x%x:", Hex(hr));
-    if (NonZero(hr)) WriteConsoleMessage("\n[-] Err: Get");
+    WriteConsoleMessage(console_texts::kGetReturnedValueReturned, Hex(hr));
+    if (NonZero(hr)) WriteConsoleMessage(console_texts::kGetReturnedValueErr);
   }
 
   // 14. The method itself; the in-parameters may be missing, the services and path may not
@@ -185,16 +186,16 @@ void InvokeExecINT(const ExecINTInputs& inputs, bool mirror) {
     hr = services->ExecMethod(*path, methodName.get(), inParameters.get(), outParameters);
     path.reset();
     if (mirror) WriteDebugMessage(L"[MS_SAR] ExecMethod returned 0x%x:", Hex(hr));
-    WriteConsoleMessage("\nExecMethod returned 0x%x:", Hex(hr));
+    WriteConsoleMessage(console_texts::kExecMethodReturned, Hex(hr));
     if (NonZero(hr)) {
       if (mirror) WriteDebugMessage(L"[MS_SAR] [-] Err: ExecMethod");
-      WriteConsoleMessage("\n[-] Err: ExecMethod");
+      WriteConsoleMessage(console_texts::kExecMethodErr);
     }
   }
 
   // 15. The end, whatever step 14 gave.
   if (mirror) WriteDebugMessage(L"[MS_SAR] Terminating normally");
-  WriteConsoleMessage("Terminating normally\n");
+  WriteConsoleMessage(console_texts::kTerminatingNormally);
 
   // 16. OutEDX is read and ignored. The seam names properties by text, so the name is made
   // here; if it cannot be made the read is skipped, since nothing depends on it.

@@ -1,62 +1,60 @@
 #include "console_stream.h"
 
-#include <array>
+#include <string>
+
+#include "os/console_texts.h"
 
 namespace korvi::capture {
 namespace {
 
 struct Pattern {
-  std::string_view text;
+  std::string text;
   ConsoleKind kind;
 };
 
-// The service's console messages that the capture reads, as the service writes them (line
-// breaks as "\n" after folding). The reports of a firmware method call are all listed, so
-// that whichever comes first opens the request; several start with a shorter one ("Get",
+// printf's "%u" with the place given, as the service writes it for that place.
+std::string WithPlace(std::string_view format, unsigned place) {
+  const std::size_t at = format.find("%u");
+  return std::string(format.substr(0, at)) + std::to_string(place) + std::string(format.substr(at + 2));
+}
+
+// The service's console messages that the capture reads, from the texts the service writes
+// (line breaks as "\n" after folding). The reports of a firmware method call are all listed,
+// so that whichever comes first opens the request; several start with a shorter one ("Get",
 // "GetObject"), which is why the longest match wins.
-constexpr std::array kPatterns = {
-    Pattern{"\n [Korvi] - TxStatusMonitor() SetEvent(TxEvent).", ConsoleKind::kNotification},
-    Pattern{"SysAllocString failed. Out of memory.\n", ConsoleKind::kRequestReport},
-    Pattern{"\n[-] Err: xxx", ConsoleKind::kRequestReport},
-    Pattern{"CoInitialize returned 0x%x:", ConsoleKind::kRequestReport},
-    Pattern{"\n[-] Err: CoInitialize", ConsoleKind::kRequestReport},
-    Pattern{"CoInitializeSecurity returned 0x%x:", ConsoleKind::kRequestReport},
-    Pattern{"\n[-] Err: CoInitializeSecurity", ConsoleKind::kRequestReport},
-    Pattern{"CoCreateInstance returned 0x%x:", ConsoleKind::kRequestReport},
-    Pattern{"\n[-] Err: CoCreateInstance", ConsoleKind::kRequestReport},
-    Pattern{"\nConnectServer returned 0x%x:", ConsoleKind::kRequestReport},
-    Pattern{"\n[-] Err: ConnectServer", ConsoleKind::kRequestReport},
-    Pattern{"\n[-] Err: CoSetProxyBlanket", ConsoleKind::kRequestReport},
-    Pattern{"\n[-] Err: ExecQuery", ConsoleKind::kRequestReport},
-    Pattern{"\n[-] Err: Next", ConsoleKind::kRequestReport},
-    Pattern{"\nGetObject returned 0x%x:", ConsoleKind::kRequestReport},
-    Pattern{"\n[-] Err: GetObject", ConsoleKind::kRequestReport},
-    Pattern{"\nGetMethod returned 0x%x:", ConsoleKind::kRequestReport},
-    Pattern{"\n[-] Err: GetMethod", ConsoleKind::kRequestReport},
-    Pattern{"\nSpawnInstance returned 0x%x:", ConsoleKind::kRequestReport},
-    Pattern{"\n[-] Err: SpawnInstance", ConsoleKind::kRequestReport},
-    Pattern{"\nPut ArgName0 returned 0x%x:", ConsoleKind::kRequestReport},
-    Pattern{"\nPut ArgName1 returned 0x%x:", ConsoleKind::kRequestReport},
-    Pattern{"\nPut ArgName2 returned 0x%x:", ConsoleKind::kStatePut},  // InECX
-    Pattern{"\nPut ArgName3 returned 0x%x:", ConsoleKind::kRequestReport},
-    Pattern{"\nPut ArgName4 returned 0x%x:", ConsoleKind::kRequestReport},
-    Pattern{"\nPut ArgName5 returned 0x%x:", ConsoleKind::kRequestReport},
-    Pattern{"\n[-] Err: Put ArgName0", ConsoleKind::kRequestReport},
-    Pattern{"\n[-] Err: Put ArgName1", ConsoleKind::kRequestReport},
-    Pattern{"\n[-] Err: Put ArgName2", ConsoleKind::kRequestReport},
-    Pattern{"\n[-] Err: Put ArgName3", ConsoleKind::kRequestReport},
-    Pattern{"\n[-] Err: Put ArgName4", ConsoleKind::kRequestReport},
-    Pattern{"\n[-] Err: Put ArgName5", ConsoleKind::kRequestReport},
-    Pattern{"\npObj Get returned 0x%x:", ConsoleKind::kRequestReport},
-    Pattern{"\n[-] Err: Get", ConsoleKind::kRequestReport},
-    Pattern{"\nExecMethod returned 0x%x:", ConsoleKind::kExecMethod},
-    Pattern{"\n[-] Err: ExecMethod", ConsoleKind::kRequestReport},
-    Pattern{"Terminating normally\n", ConsoleKind::kRequestEnd},
-    Pattern{"\nSetWLANTxState_WLANREDUCE()", ConsoleKind::kReduceAsked},
-    Pattern{"\nSetWLANTxState_WLANNORMAL()", ConsoleKind::kNormalAsked},
-    Pattern{"\nKorvi::GetRadioState()  Off", ConsoleKind::kRadioOff},
-    Pattern{"\nKorvi: out of memory: exiting", ConsoleKind::kOutOfMemory},
-};
+std::vector<Pattern> MakePatterns() {
+  namespace texts = console_texts;
+  std::vector<Pattern> patterns = {
+      {texts::kNotification, ConsoleKind::kNotification},
+      {texts::kExecMethodReturned, ConsoleKind::kExecMethod},
+      {texts::kTerminatingNormally, ConsoleKind::kRequestEnd},
+      {texts::kReduceAsked, ConsoleKind::kReduceAsked},
+      {texts::kNormalAsked, ConsoleKind::kNormalAsked},
+      {texts::kRadioOff, ConsoleKind::kRadioOff},
+      {texts::kOutOfMemory, ConsoleKind::kOutOfMemory},
+  };
+  for (const char* report : {texts::kTextOutOfMemory, texts::kTextOutOfMemoryErr, texts::kCoInitializeReturned,
+                             texts::kCoInitializeErr, texts::kCoInitializeSecurityReturned,
+                             texts::kCoInitializeSecurityErr, texts::kCoCreateInstanceReturned,
+                             texts::kCoCreateInstanceErr, texts::kConnectServerReturned, texts::kConnectServerErr,
+                             texts::kCoSetProxyBlanketErr, texts::kExecQueryErr, texts::kNextErr,
+                             texts::kGetObjectReturned, texts::kGetObjectErr, texts::kGetMethodReturned,
+                             texts::kGetMethodErr, texts::kSpawnInstanceReturned, texts::kSpawnInstanceErr,
+                             texts::kGetReturnedValueReturned, texts::kGetReturnedValueErr, texts::kExecMethodErr}) {
+    patterns.push_back({report, ConsoleKind::kRequestReport});
+  }
+  for (unsigned place = 0; place < texts::kPutPlaces; ++place) {
+    patterns.push_back({WithPlace(texts::kPutReturned, place),
+                        place == texts::kStatePutPlace ? ConsoleKind::kStatePut : ConsoleKind::kRequestReport});
+    patterns.push_back({WithPlace(texts::kPutErr, place), ConsoleKind::kRequestReport});
+  }
+  return patterns;
+}
+
+const std::vector<Pattern>& Patterns() {
+  static const std::vector<Pattern> patterns = MakePatterns();
+  return patterns;
+}
 
 constexpr std::size_t kMaxHexDigits = 8;
 
@@ -145,7 +143,7 @@ void ConsoleStream::Cut(bool ended, std::vector<ConsoleMessage>& out) {
     const Pattern* best = nullptr;
     PatternResult bestResult;
     bool mayGrow = false;
-    for (const Pattern& pattern : kPatterns) {
+    for (const Pattern& pattern : Patterns()) {
       const PatternResult result = MatchPattern(pattern.text, rest);
       if (result.match == PatternMatch::kPartial) {
         mayGrow = true;
