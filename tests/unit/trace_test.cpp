@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "figures/latency.h"
 #include "platform/sim/recorder/run_figures.h"
 #include "platform/sim/recorder/trace_file.h"
 #include "platform/sim/recorder/trace_log.h"
@@ -152,11 +153,11 @@ TEST(FiguresSummary, NoLatencyShowsDashes) {
 }
 
 TEST(FiguresSummary, MillisecondsAreExactMicroseconds) {
-  EXPECT_EQ(Milliseconds(0), "0.000");
-  EXPECT_EQ(Milliseconds(1), "0.001");
-  EXPECT_EQ(Milliseconds(999), "0.999");
-  EXPECT_EQ(Milliseconds(1234567), "1234.567");
-  EXPECT_EQ(Milliseconds(-1500), "-1.500");
+  EXPECT_EQ(figures::Milliseconds(0), "0.000");
+  EXPECT_EQ(figures::Milliseconds(1), "0.001");
+  EXPECT_EQ(figures::Milliseconds(999), "0.999");
+  EXPECT_EQ(figures::Milliseconds(1234567), "1234.567");
+  EXPECT_EQ(figures::Milliseconds(-1500), "-1.500");
 }
 
 TEST(TraceLines, EachEventHasItsFields) {

@@ -1,20 +1,8 @@
 #include "capture_summary.h"
 
-#include <algorithm>
-#include <cinttypes>
-#include <cstdio>
 #include <utility>
 
 namespace korvi::capture {
-namespace {
-
-std::string Milliseconds(std::int64_t us) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%" PRId64 ".%03" PRId64, us / 1000, us % 1000);
-  return text;
-}
-
-}  // namespace
 
 // The two reasons the loop took the radio for off: a read that said so, or one that failed.
 std::string CaptureSummary::RadioOffCauses() const {
@@ -66,17 +54,7 @@ void CaptureSummary::Add(const Record& record) {
   }
 }
 
-Reaction CaptureSummary::reaction() const {
-  Reaction figures;
-  if (reactions_.empty()) return figures;
-  std::vector<std::int64_t> sorted = reactions_;
-  std::sort(sorted.begin(), sorted.end());
-  const std::size_t n = sorted.size();
-  figures.measured = n;
-  figures.medianUs = n % 2 == 1 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
-  figures.maxUs = sorted.back();
-  return figures;
-}
+figures::LatencySummary CaptureSummary::reaction() const { return figures::SummariseLatencies(reactions_); }
 
 std::string CaptureSummary::Text() const {
   // Firmware calls in the simulated notebook's words (korvi-sim's "trace:" line): the calls
@@ -88,14 +66,9 @@ std::string CaptureSummary::Text() const {
                      std::to_string(firmwareCalls_ - completed_) + ", completed " + std::to_string(completed_) +
                      "), radio off " + std::to_string(radioOffs_) + RadioOffCauses() + ", exit code " +
                      (exitCode_ ? std::to_string(*exitCode_) : std::string("unknown")) + "\n";
-  const Reaction figures = reaction();
+  const figures::LatencySummary latency = reaction();
   text += "korvi-capture: reaction (notification to the end of the request after it): " +
-          std::to_string(figures.measured) + " measured";
-  if (figures.measured == 0) {
-    text += ", median -, max -";
-  } else {
-    text += ", median " + Milliseconds(figures.medianUs) + " ms, max " + Milliseconds(figures.maxUs) + " ms";
-  }
+          std::to_string(latency.measured) + " measured" + figures::MedianAndMax(latency);
   text += "; notifications with no request after them " + std::to_string(waiting_.size()) + "\n";
   return text;
 }

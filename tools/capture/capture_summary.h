@@ -19,14 +19,12 @@
 #include <vector>
 
 #include "capture_record.h"
+#include "figures/latency.h"
 
 namespace korvi::capture {
 
-struct Reaction {
-  std::size_t measured = 0;
-  std::int64_t medianUs = 0;  // of an even count: the mean of the two middle ones
-  std::int64_t maxUs = 0;
-};
+// The reaction's figures, as the simulated notebook's summary states its own.
+using Reaction = figures::LatencySummary;
 
 class CaptureSummary {
  public:

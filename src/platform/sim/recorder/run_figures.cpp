@@ -1,24 +1,16 @@
 #include "platform/sim/recorder/run_figures.h"
 
 #include <algorithm>
-#include <cinttypes>
-#include <cstdio>
 #include <ostream>
 
+#include "figures/latency.h"
+
 namespace korvi::sim {
+
+using figures::Milliseconds;
 namespace {
 constexpr std::uint32_t kWlanReduced = 2;
 }  // namespace
-
-std::string Milliseconds(std::int64_t microseconds) {
-  // Integer arithmetic: the printed figure is exactly the summed microseconds.
-  const char* sign = microseconds < 0 ? "-" : "";
-  const std::uint64_t magnitude =
-      microseconds < 0 ? 0 - static_cast<std::uint64_t>(microseconds) : static_cast<std::uint64_t>(microseconds);
-  char text[40];
-  std::snprintf(text, sizeof text, "%s%" PRIu64 ".%03" PRIu64, sign, magnitude / 1000, magnitude % 1000);
-  return text;
-}
 
 void RunFigures::Advance(std::int64_t toUs) {
   if (!started_) {
@@ -97,16 +89,9 @@ void RunFigures::Write(std::ostream& out) const {
       << (starts_ == 1 ? " burst" : " bursts") << "; transmitting at exit: " << (transmitting_ ? "yes" : "no") << "\n";
   out << "korvi-sim: exposure (transmitting while WLAN power normal): " << Milliseconds(exposureUs_)
       << " ms simulated\n";
-  std::vector<std::int64_t> sorted = latenciesUs_;
-  std::sort(sorted.begin(), sorted.end());
-  out << "korvi-sim: reaction latency (transmission start to reduced WLAN power): " << sorted.size() << " measured";
-  if (sorted.empty()) {
-    out << ", median -, max -";
-  } else {
-    const std::size_t n = sorted.size();
-    const std::int64_t median = n % 2 == 1 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
-    out << ", median " << Milliseconds(median) << " ms, max " << Milliseconds(sorted.back()) << " ms simulated";
-  }
+  const figures::LatencySummary latency = figures::SummariseLatencies(latenciesUs_);
+  out << "korvi-sim: reaction latency (transmission start to reduced WLAN power): " << latency.measured << " measured"
+      << figures::MedianAndMax(latency, " simulated");
   out << "; starts already reduced " << alreadyReduced_ << ", never reduced " << startsNeverReduced() << "\n";
 }
 

@@ -63,7 +63,4 @@ class RunFigures {
   std::int64_t firmwareFailures_ = 0;
 };
 
-// Microseconds as milliseconds with three decimals, "1234.567".
-std::string Milliseconds(std::int64_t microseconds);
-
 }  // namespace korvi::sim
