@@ -1,17 +1,18 @@
 #include "command_line.h"
 
+#include "leading_options.h"
+
 namespace korvi::capture {
 namespace {
 
 [[noreturn]] void Refuse(const std::string& what) { throw UsageError(what + "; " + std::string(kUsage)); }
 
-// Quotes a piece of the command line in an error, cut to keep the line short.
+}  // namespace
+
 std::string Shown(const std::string& argument) {
   constexpr std::size_t kShown = 40;
   return "\"" + (argument.size() > kShown ? argument.substr(0, kShown) + "..." : argument) + "\"";
 }
-
-}  // namespace
 
 std::string HelpText() {
   return std::string(kUsage) +
@@ -30,32 +31,23 @@ std::string HelpText() {
 
 CommandLine ReadCommandLine(const std::vector<std::string>& arguments) {
   CommandLine line;
-  std::size_t i = 0;
-  for (; i < arguments.size(); ++i) {
-    const std::string& argument = arguments[i];
-    if (argument == "--") {
-      ++i;
-      break;
-    }
-    if (argument == "--help" || argument == "-h") {
-      line.help = true;
-      continue;
-    }
-    if (argument == "--debug-file" || argument == "--trace") {
-      std::optional<std::size_t>& slot = argument == "--trace" ? line.trace : line.debugFile;
-      if (slot) Refuse(argument + " is given twice");
-      if (i + 1 == arguments.size()) Refuse(argument + " needs a file name");
-      if (arguments[i + 1].empty()) Refuse("the file name after " + argument + " is empty");
-      slot = ++i;
-      continue;
-    }
-    if (!argument.empty() && argument[0] == '-') Refuse("unknown option " + Shown(argument));
-    break;
-  }
-  if (i < arguments.size()) {
-    if (arguments[i].empty()) Refuse("the program name is empty");
-    line.program = i;
-  }
+  line.program = ReadLeadingOptions(
+      arguments,
+      [&](std::size_t i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--help" || argument == "-h") {
+          line.help = true;
+          return i;
+        }
+        if (argument != "--debug-file" && argument != "--trace") Refuse("unknown option " + Shown(argument));
+        std::optional<std::size_t>& slot = argument == "--trace" ? line.trace : line.debugFile;
+        if (slot) Refuse(argument + " is given twice");
+        if (i + 1 == arguments.size()) Refuse(argument + " needs a file name");
+        if (arguments[i + 1].empty()) Refuse("the file name after " + argument + " is empty");
+        slot = i + 1;
+        return i + 1;
+      },
+      Refuse);
   if (line.debugFile && line.trace && arguments[*line.debugFile] == arguments[*line.trace]) {
     Refuse("--debug-file and --trace name the same file " + Shown(arguments[*line.trace]));
   }

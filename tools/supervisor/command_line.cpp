@@ -1,14 +1,13 @@
 #include "command_line.h"
 
+#include "leading_options.h"
+
 namespace korvi::supervisor {
 namespace {
 
 [[noreturn]] void Refuse(const std::string& what) { throw UsageError(what + "; " + std::string(kUsage)); }
 
-std::string Shown(const std::string& argument) {
-  constexpr std::size_t kShown = 40;
-  return "\"" + (argument.size() > kShown ? argument.substr(0, kShown) + "..." : argument) + "\"";
-}
+using capture::Shown;
 
 // A count of lives: decimal digits only, 1 to 1,000,000.
 unsigned ReadLives(const std::string& text) {
@@ -27,33 +26,23 @@ unsigned ReadLives(const std::string& text) {
 
 CommandLine ReadCommandLine(const std::vector<std::string>& arguments) {
   CommandLine line;
-  std::size_t i = 0;
-  for (; i < arguments.size(); ++i) {
-    const std::string& argument = arguments[i];
-    if (argument == "--") {
-      ++i;
-      break;
-    }
-    if (argument == "--log-dir" || argument == "--lives") {
-      const bool isLives = argument == "--lives";
-      if (isLives ? line.lives.has_value() : line.logDir.has_value()) Refuse(argument + " is given twice");
-      if (i + 1 == arguments.size()) Refuse(argument + (isLives ? " needs a number" : " needs a folder"));
-      ++i;
-      if (isLives) {
-        line.lives = ReadLives(arguments[i]);
-      } else {
-        if (arguments[i].empty()) Refuse("the folder after --log-dir is empty");
-        line.logDir = i;
-      }
-      continue;
-    }
-    if (!argument.empty() && argument[0] == '-') Refuse("unknown option " + Shown(argument));
-    break;
-  }
-  if (i < arguments.size()) {
-    if (arguments[i].empty()) Refuse("the program name is empty");
-    line.program = i;
-  }
+  line.program = capture::ReadLeadingOptions(
+      arguments,
+      [&](std::size_t i) {
+        const std::string& argument = arguments[i];
+        if (argument != "--log-dir" && argument != "--lives") Refuse("unknown option " + Shown(argument));
+        const bool isLives = argument == "--lives";
+        if (isLives ? line.lives.has_value() : line.logDir.has_value()) Refuse(argument + " is given twice");
+        if (i + 1 == arguments.size()) Refuse(argument + (isLives ? " needs a number" : " needs a folder"));
+        if (isLives) {
+          line.lives = ReadLives(arguments[i + 1]);
+        } else {
+          if (arguments[i + 1].empty()) Refuse("the folder after --log-dir is empty");
+          line.logDir = i + 1;
+        }
+        return i + 1;
+      },
+      Refuse);
   return line;
 }
 
