@@ -48,16 +48,22 @@ expect "$scratch/no-frequency: no \"frequency\" line" wine-reaction --stamps "$s
 # --help and -h: the usage on standard output, nothing on standard error, exit code 0. Every
 # benchmark it names is one korvi-bench runs (an option it lacks is refused as that
 # benchmark's), and it names every benchmark that the refusal of an unknown one lists.
-for help in --help -h; do
-  "$bench" "$help" >"$scratch/out" 2>"$scratch/err"
-  code=$?
-  if [ "$code" -ne 0 ] || [ -s "$scratch/err" ] || [ "$(head -n 1 "$scratch/out")" != "usage: korvi-bench BENCHMARK [OPTIONS]" ]; then
-    echo "korvi-bench $help: exit code $code, wanted 0 with the usage on stdout and nothing on stderr" >&2
-    sed 's/^/  stderr: /' "$scratch/err" >&2
-    sed 's/^/  stdout: /' "$scratch/out" >&2
-    failures=$((failures + 1))
-  fi
-done
+# expect_usage NAME USAGE COMMAND: --help and -h each print USAGE first on stdout, nothing on
+# stderr, exit code 0 ($scratch/out keeps the last usage).
+expect_usage() {
+  local name="$1" usage="$2" command="$3" help code
+  for help in --help -h; do
+    "$command" "$help" >"$scratch/out" 2>"$scratch/err"
+    code=$?
+    if [ "$code" -ne 0 ] || [ -s "$scratch/err" ] || [ "$(head -n 1 "$scratch/out")" != "$usage" ]; then
+      echo "$name $help: exit code $code, wanted 0 with the usage on stdout and nothing on stderr" >&2
+      sed 's/^/  stderr: /' "$scratch/err" >&2
+      sed 's/^/  stdout: /' "$scratch/out" >&2
+      failures=$((failures + 1))
+    fi
+  done
+}
+expect_usage korvi-bench "usage: korvi-bench BENCHMARK [OPTIONS]" "$bench"
 listed=$(sed -n 's/^  korvi-bench \([a-z-]*\).*/\1/p' "$scratch/out" | sort | tr '\n' ' ')
 "$bench" nonsense 2>"$scratch/err"
 known=$(sed 's/.*(expected \(.*\))$/\1/; s/,//g; s/ or / /' "$scratch/err" | tr ' ' '\n' | sort | tr '\n' ' ')
@@ -76,15 +82,7 @@ fi
 # bench/run's own usage: --help prints it and exits 0 before building anything; an unknown
 # argument is one line and exit code 2.
 run_script="$(dirname "$0")/run"
-for help in --help -h; do
-  "$run_script" "$help" >"$scratch/out" 2>"$scratch/err"
-  code=$?
-  if [ "$code" -ne 0 ] || [ -s "$scratch/err" ] || [ "$(head -n 1 "$scratch/out")" != "usage: bench/run [--quick]" ]; then
-    echo "bench/run $help: exit code $code, wanted 0 with the usage on stdout and nothing on stderr" >&2
-    sed 's/^/  stderr: /' "$scratch/err" >&2
-    failures=$((failures + 1))
-  fi
-done
+expect_usage bench/run "usage: bench/run [--quick]" "$run_script"
 "$run_script" --slow >"$scratch/out" 2>"$scratch/err"
 code=$?
 if [ "$code" -ne 2 ] || [ -s "$scratch/out" ] || [ "$(cat "$scratch/err")" != 'bench/run: unknown argument "--slow" (expected --quick, --help or nothing)' ]; then

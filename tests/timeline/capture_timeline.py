@@ -121,8 +121,14 @@ def main(tool, work):
     return failures
 
 
-if __name__ == "__main__":
-    found = main(*sys.argv[1:3])
+def run_as_test(name, check_all):
+    """Runs check_all(TOOL, WORK_DIR) on the command line's two arguments: each failure on a
+    line of its own, named, and exit 1 when there is any."""
+    found = check_all(*sys.argv[1:3])
     for failure in found:
-        print(f"capture_timeline: {failure}")
+        print(f"{name}: {failure}")
     sys.exit(1 if found else 0)
+
+
+if __name__ == "__main__":
+    run_as_test("capture_timeline", main)

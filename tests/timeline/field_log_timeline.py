@@ -75,7 +75,4 @@ def main(tool, work):
 
 
 if __name__ == "__main__":
-    found = main(*sys.argv[1:3])
-    for failure in found:
-        print(f"field_log_timeline: {failure}")
-    sys.exit(1 if found else 0)
+    capture_timeline.run_as_test("field_log_timeline", main)
