@@ -17,7 +17,9 @@ set -euo pipefail
 # before the presets moved to Ninja gets it with the set it asks for).
 linux=(cmake ninja-build g++ googletest libgtest-dev nlohmann-json3-dev python3
        # the mutation runner, and its own test in the Linux suite, copy the tree that git tracks
-       git)
+       git
+       # the mutation runner's object cache: a restored file compiles from it, not again
+       ccache)
 windows=(cmake ninja-build g++-mingw-w64-x86-64-posix wine64
          # signing the release exes with a throwaway certificate, and verifying them
          osslsigncode openssl)

@@ -13,6 +13,7 @@ import json
 import os
 import pathlib
 import re
+import shutil
 import signal
 import subprocess
 import threading
@@ -83,6 +84,16 @@ def stop_every_child() -> None:
                 os.killpg(process.pid, signal.SIGKILL)
 
 
+def object_cache_launcher(folder: pathlib.Path) -> str:
+    """The compiler launcher that puts ccache's cache in folder: CMake runs the launcher with
+    the compiler's command line after it, and env sets the cache for that compile alone."""
+    return f"env;CCACHE_DIR={folder};CCACHE_MAXSIZE=4G;{shutil.which('ccache')}"
+
+
+def object_cache_available() -> bool:
+    return shutil.which("ccache") is not None
+
+
 class StageError(Exception):
     """Stages that do not take every test exactly once."""
 
@@ -113,8 +124,18 @@ class Build:
             finally:
                 _finished(process)
 
-    def configure(self, log: pathlib.Path) -> bool:
-        return self._run(["cmake", "--preset", self.preset], log) == 0
+    def configure(self, log: pathlib.Path, object_cache: pathlib.Path | None = None) -> bool:
+        """With object_cache (a folder), every compile goes through ccache with its cache
+        there: the restored file of each mutation, and every source that includes a mutated
+        header, then compiles from the cache rather than again. The cache is keyed by the
+        preprocessed text and the flags, so a mutated file never meets an object of another."""
+        command = ["cmake", "--preset", self.preset]
+        if object_cache is not None:
+            command += ["-DCMAKE_CXX_COMPILER_LAUNCHER=" + object_cache_launcher(object_cache),
+                        "-DCMAKE_C_COMPILER_LAUNCHER=" + object_cache_launcher(object_cache)]
+        else:
+            command += ["-UCMAKE_CXX_COMPILER_LAUNCHER", "-UCMAKE_C_COMPILER_LAUNCHER"]
+        return self._run(command, log) == 0
 
     def build(self, log: pathlib.Path, mode: str = "w") -> bool:
         return self._run(["cmake", "--build", "--preset", self.preset], log, mode) == 0
