@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """The mutation runner's own parts: list checking, applying, planting, the copy, generation."""
 
+import contextlib
 import os
 import pathlib
 import subprocess
@@ -243,6 +244,24 @@ class StopTest(unittest.TestCase):
             self.assertEqual(codes, [-9])
             self.assertEqual(build._run(["true"], log), -9, "a child started after the stop")
             self.assertTrue(builds.stopped())
+
+
+class ThreadVerdictTest(unittest.TestCase):
+    def test_a_build_whose_thread_raises_is_unusable_not_silent(self):
+        import importlib.machinery
+        import importlib.util
+        loader = importlib.machinery.SourceFileLoader("mutation_run", str(ROOT / "tools" / "mutation" / "run"))
+        spec = importlib.util.spec_from_loader("mutation_run", loader)
+        runner = importlib.util.module_from_spec(spec)
+        loader.exec_module(runner)
+
+        class Broken:
+            name = "linux"
+
+        results = []
+        with open(os.devnull, "w") as quiet, contextlib.redirect_stderr(quiet):
+            runner.run_build_or_say_why(Broken(), [], {}, None, pathlib.Path("."), pathlib.Path("."), results)
+        self.assertEqual(results, [("linux", "unusable")])
 
 if __name__ == "__main__":
     unittest.main()
