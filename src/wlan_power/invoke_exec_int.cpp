@@ -12,9 +12,12 @@ namespace korvi::wlan_power {
 namespace {
 
 // The texts that last the whole call (step 1), in the order in which they are made.
-constexpr std::size_t kParameterCount = 6;
+// The Put reports number them by place, and the capture reads the state's Put by its place.
+constexpr std::size_t kParameterCount = console_texts::kPutPlaces;
 constexpr const wchar_t* kParameterNames[kParameterCount] = {L"InEAX", L"InEBX", L"InECX",
                                                              L"InEDX", L"InESI", L"InEDI"};
+static_assert(std::wstring_view(kParameterNames[console_texts::kStatePutPlace]) == L"InECX",
+              "the state travels in InECX, the place whose Put report the capture reads");
 
 unsigned Hex(HResult code) noexcept { return static_cast<unsigned>(code); }
 bool Failed(HResult code) noexcept { return code < 0; }    // steps 2 to 4

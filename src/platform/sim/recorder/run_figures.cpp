@@ -8,6 +8,7 @@
 namespace korvi::sim {
 
 using figures::Milliseconds;
+
 namespace {
 constexpr std::uint32_t kWlanReduced = 2;
 }  // namespace
