@@ -1,5 +1,6 @@
 // A capture that must stop before the child ends (its console closing, logoff, shutdown): what
-// the builder held goes out with the summary's counts, and nothing is added after the end.
+// the builder held goes out with the summary's counts, the figures record last, and nothing is
+// added after the end.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -30,7 +31,11 @@ TEST(CaptureRunAbandonTest, HeldRecordsAndTheirCountsGoOut) {
                                R"({"t_sim_us":0,"event":"run","source":"capture","version":2,"build":)" + build::Json() + "}",
                                R"({"t_sim_us":10,"event":"notify"})",
                                R"({"t_sim_us":10,"event":"firmware_start","wlan_state":null})",
-                               R"({"t_sim_us":50,"event":"firmware_end","wlan_state":null,"result":null})"}));
+                               R"({"t_sim_us":50,"event":"firmware_end","wlan_state":null,"result":null})",
+                               R"({"t_sim_us":50,"event":"figures","notifications":1,"wlan_requests":1,)"
+                               R"("stopped_before_firmware":1,"firmware_calls":0,"failed":0,"completed":0,"radio_off":0,)"
+                               R"("found_off":0,"read_failed":0,"exit_code":null,"reaction_measured":1,)"
+                               R"("reaction_median_us":40,"reaction_max_us":40,"unanswered":0})"}));
   EXPECT_EQ(capture.run.summary().requests(), 1u);
   EXPECT_EQ(capture.run.summary().failedRequests(), 1u);
   EXPECT_FALSE(capture.run.summary().exitCode());

@@ -73,7 +73,7 @@ TEST(LifeRecorderTest, ARadioOffLifeReadsBackWhole) {
   }
   EXPECT_EQ(lines, console) << "every console line, CR LF folded, in order";
   EXPECT_TRUE(dropped);
-  const std::vector<std::string> expectedEvents = {"run", "radio_off", "firmware_start", "firmware_end", "exit"};
+  const std::vector<std::string> expectedEvents = {"run", "radio_off", "firmware_start", "firmware_end", "exit", "figures"};
   EXPECT_EQ(events, expectedEvents);
 
   const json& end = records.back();

@@ -13,7 +13,18 @@ RUN = '{"t_sim_us":0,"t_wall_us":0,"event":"run","speed":5,"version":1}'
 TX = '{"t_sim_us":10,"t_wall_us":2,"event":"tx","transmitting":true,"scenario_ms":0}'
 EXIT = '{"t_sim_us":20,"t_wall_us":4,"event":"exit","code":0}'
 CAPTURE_RUN = '{"t_sim_us":0,"event":"run","source":"capture","version":1}'
-CAPTURE_EVENTS = "run, notify, firmware_start, firmware_end, radio_off, exit"
+CAPTURE_EVENTS = "run, notify, firmware_start, firmware_end, radio_off, exit, figures"
+CAPTURE_EXIT = '{"t_sim_us":20,"event":"exit","code":0}'
+
+
+def figures(**changed):
+    """A capture's figures record as korvi-capture writes it, with the members changed."""
+    members = {"notifications": 0, "wlan_requests": 0, "stopped_before_firmware": 0, "firmware_calls": 0, "failed": 0,
+               "completed": 0, "radio_off": 0, "found_off": 0, "read_failed": 0, "exit_code": 0,
+               "reaction_measured": 0, "reaction_median_us": "null", "reaction_max_us": "null", "unanswered": 0}
+    members.update(changed)
+    return '{"t_sim_us":20,"event":"figures"' + "".join(f',"{key}":{value}' for key, value in members.items()) + "}"
+
 BUILD_EXPECTED = '{"version": TEXT, "commit": 12 hex digits, "-dirty" after them, or "unknown"}, got {'
 SCENARIO_EXPECTED = ('{"path": TEXT, "sha256": 64 lowercase hex digits} or {"embedded": true, "sha256": ...}, '
                      'got {')
@@ -95,6 +106,22 @@ CASES = [
                               '{"t_sim_us":9,"event":"notify"}\n').encode(),
      ":3: t_sim_us goes back in time (9 after 10)"),
     ("capture_no_stamp", (CAPTURE_RUN + "\n" + '{"event":"notify"}\n').encode(), ":2: t_sim_us: missing"),
+    # A capture ends with its figures record, after its exit; nothing comes after it, and it holds
+    # only what the capture's summary states.
+    ("capture_after_figures", "\n".join((CAPTURE_RUN, CAPTURE_EXIT, figures(), CAPTURE_EXIT, "")).encode(),
+     ":4: an exit record after the figures record of line 3, which ends a capture"),
+    ("capture_two_figures", "\n".join((CAPTURE_RUN, figures(), figures(), "")).encode(),
+     ":3: a figures record after the figures record of line 2, which ends a capture"),
+    ("capture_negative_figure", "\n".join((CAPTURE_RUN, figures(failed=-1), "")).encode(),
+     ":2: failed: expected a non-negative integer, got -1"),
+    ("capture_figure_missing", "\n".join((CAPTURE_RUN, figures().replace(',"unanswered":0', ""), "")).encode(),
+     ":2: unanswered: missing for a figures record"),
+    ("capture_median_unmeasured", "\n".join((CAPTURE_RUN, figures(reaction_median_us=5), "")).encode(),
+     ":2: reaction_median_us: a figures record gives a median when a reaction was measured and null when none "
+     "was, got 5 with 0 measured"),
+    ("simulated_figures", (RUN + "\n" + figures().replace('"event"', '"t_wall_us":1,"event"') + "\n").encode(),
+     ':2: event: unknown event "figures"; expected one of run, tx, notify, wake, firmware_start, firmware_end, '
+     "radio_off, radio_on, cancel, monitoring, state_at_start, radio_check, exit"),
     # A run record of version 2 names what ran, exactly as its writer does; one of version 1 never.
     ("v2_no_build", run_v2(build=None), ":1: build: missing for a run record of version 2"),
     ("v2_no_scenario", run_v2(scenario=None), ":1: scenario: missing for a run record of version 2"),

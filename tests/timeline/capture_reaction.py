@@ -4,8 +4,9 @@
     capture_reaction.py TOOL CASES_JSON WORK_DIR
 
 CASES_JSON is the table of small capture traces that korvi-capture's own test reads too
-(tests/capture/reaction_cases.json): each trace is rendered, and the picture's reaction
-figures and its header must be those of the capture's summary.
+(tests/capture/reaction_cases.json), each ending with the figures record that the capture's
+test shows the capture to write: each trace is rendered, and the picture's figures must be
+that record's and its header the capture's summary lines.
 """
 
 import json
@@ -33,12 +34,19 @@ def check_case(tool, case, work):
     if run.returncode != 0 or run.stderr:
         return [f"{name}: korvi-timeline exited {run.returncode}: {run.stderr.strip()}"]
     root = ElementTree.parse(picture).getroot()
-    figures = case["figures"]
+    figures = case["trace"][-1]
+
+    def shown(value):
+        return "" if value is None else str(value)
     expected = {
-        "data-reaction-measured": str(figures["measured"]),
-        "data-reaction-median-us": "" if figures["median_us"] is None else str(figures["median_us"]),
-        "data-reaction-max-us": "" if figures["max_us"] is None else str(figures["max_us"]),
-        "data-never-reduced": str(figures["unanswered"]),
+        "data-figures": "trace",
+        "data-reaction-measured": shown(figures["reaction_measured"]),
+        "data-reaction-median-us": shown(figures["reaction_median_us"]),
+        "data-reaction-max-us": shown(figures["reaction_max_us"]),
+        "data-never-reduced": shown(figures["unanswered"]),
+        "data-notifications": shown(figures["notifications"]),
+        "data-wlan-requests": shown(figures["wlan_requests"]),
+        "data-firmware-calls": shown(figures["firmware_calls"]),
     }
     failures = [f"{name}: {attribute} is {root.get(attribute)!r}, expected {wanted!r}"
                 for attribute, wanted in expected.items() if root.get(attribute) != wanted]

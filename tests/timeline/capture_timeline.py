@@ -6,9 +6,10 @@
 The capture knows notifications without their state, firmware calls (one that failed before
 ExecMethod ends with a null result), the radio found off and the exit. The picture must draw
 only the lanes a capture can know, say in its title that it is a capture of a real run, leave
-the WLAN power unknown until the first completed call, and time each notification to the end
-of the request after it, as korvi-capture's summary does (the rule's cases are in
-tests/capture/reaction_cases.json, which capture_reaction.py checks).
+the WLAN power unknown until the first completed call, and state the figures of the capture's
+own figures record, the trace's last (the rule's cases are in tests/capture/reaction_cases.json,
+which capture_reaction.py checks); a capture cut off before its end has none, and the picture
+says so rather than work them out.
 """
 
 import os
@@ -35,16 +36,22 @@ CAPTURE = """\
 {"t_sim_us":7000000,"event":"firmware_start","wlan_state":1}
 {"t_sim_us":7002000,"event":"firmware_end","wlan_state":1,"result":"0x00000000"}
 {"t_sim_us":8002000,"event":"exit","code":0}
+{"t_sim_us":8002000,"event":"figures","notifications":3,"wlan_requests":5,"stopped_before_firmware":1,\
+"firmware_calls":4,"failed":1,"completed":3,"radio_off":1,"found_off":1,"read_failed":0,"exit_code":0,\
+"reaction_measured":3,"reaction_median_us":3000,"reaction_max_us":8000,"unanswered":0}
 """
 
-# What the picture must say, worked out by hand from the records above: each notification is
-# timed to the end of the request after it (3 ms, 1 ms and 8 ms), the second one's although
-# that request failed before ExecMethod.
+# What the picture must say: the figures record's (worked out by hand from the records above:
+# each notification is timed to the end of the request after it, 3 ms, 1 ms and 8 ms, the
+# second one's although that request failed before ExecMethod), and nothing for the figures a
+# capture cannot know.
 EXPECTED = {
     "data-source": "capture",
+    "data-figures": "trace",
     "data-notifications": "3",
-    "data-firmware-calls": "5",
-    "data-wakeups": "0",
+    "data-wlan-requests": "5",
+    "data-firmware-calls": "4",
+    "data-wakeups": "",
     "data-exposure-us": "",
     "data-reaction-measured": "3",
     "data-reaction-median-us": "3000",
@@ -107,10 +114,27 @@ def main(tool, work):
 
     header = " ".join(e.text or "" for e in by_class(root, "text", "figures"))
     check("3 measured, median 3.000 ms, max 8.000 ms" in header, f"header {header!r}")
+    check("WLAN requests 5 (1 stopped before the firmware), firmware calls 4 (failed 1, completed 3)" in header,
+          f"header {header!r}")
     axis = [e.text for e in by_class(root, "text", "axis-label")]
     check(axis and "simulated" not in axis[0], f"axis label {axis}")
     radio = [e.text for e in by_class(root, "text", "radio-label")]
     check(radio == ["radio found off"], f"radio labels {radio}")
+
+    # Cut off before its end, a capture has no figures record: the picture states none, and
+    # draws all the same.
+    cut = os.path.join(work, "capture-cut.trace")
+    with open(cut, "w", encoding="utf-8") as out:
+        out.write(CAPTURE[:CAPTURE.index('{"t_sim_us":8002000')])
+    root, error = render(tool, cut, os.path.join(work, "capture-cut.svg"))
+    if error:
+        return failures + [error]
+    stated = {name: value for name, value in root.attrib.items() if name.startswith("data-") and value and
+              name not in ("data-source", "data-scenario")}
+    check(not stated, f"a capture without its figures record states {stated}")
+    header = " ".join(e.text or "" for e in by_class(root, "text", "figures"))
+    check("figures not stated" in header and "measured" not in header, f"header of a cut capture {header!r}")
+    check(len(by_class(root, "rect", "firmware")) == 5, "a cut capture's calls are not drawn")
 
     # A title given by hand still says what the picture is.
     root, error = render(tool, trace, os.path.join(work, "capture-titled.svg"), "--title", "Notebook 7, desk test")

@@ -3,10 +3,12 @@
 
     check_timeline.py BINARY TOOL SCENARIO WORK_DIR
 
-Runs korvi-sar over SCENARIO with a trace file, renders it with TOOL, and checks that the SVG
-is well-formed XML with every part in it: the six lanes, one mark per notification, wake-up,
-firmware call and burst that the run's own stderr counts, one per radio check the trace holds, the WLAN power, exposure and
-reaction figures equal to the run's to the microsecond, a header that fits the picture, a
+Runs korvi-sar over SCENARIO with a trace file, renders it with TOOL and the run's stderr as
+its summary, and checks that the SVG is well-formed XML with every part in it: the six lanes,
+one mark per notification, wake-up, firmware call and burst that the run's own stderr counts,
+one per radio check the trace holds, the WLAN power, exposure and reaction figures stated as the
+run's to the microsecond, exposure windows and transmission bars drawn from the records whose
+lengths add up to the run's own totals, a header that fits the picture, a
 title from the scenario's name, firmware calls that never merge into one bar and never share
 a colour with the WLAN power, a time axis in simulated ms and the legend.
 """
@@ -46,6 +48,15 @@ def count(stderr, pattern):
     return int(found.group(1))
 
 
+def tooltip_us(element, pattern):
+    """The microseconds of the pattern's "<ms>" groups in the element's tooltip."""
+    found = re.fullmatch(pattern, element.findtext(SVG + "title") or "")
+    if not found:
+        failures.append(f"tooltip {element.findtext(SVG + 'title')!r} does not read {pattern!r}")
+        return [0] * re.compile(pattern).groups
+    return [round(float(figure) * 1000) for figure in found.groups()]
+
+
 def by_class(root, tag, name):
     return [e for e in root.iter(SVG + tag) if name in (e.get("class") or "").split()]
 
@@ -59,8 +70,11 @@ def main(binary, tool, scenario, work):
                KORVI_DEBUG_LOG=os.path.join(work, name + ".debug"))
     run = subprocess.run([binary], env=env, capture_output=True, text=True, timeout=120)
     check(run.returncode == 0, f"korvi-sar exited {run.returncode}")
-    rendered = subprocess.run([tool, trace, "-o", picture, "--scenario", scenario], capture_output=True,
-                              text=True, timeout=60)
+    summary = os.path.join(work, name + ".stderr")
+    with open(summary, "w", encoding="utf-8") as out:
+        out.write(run.stderr)
+    rendered = subprocess.run([tool, trace, "-o", picture, "--scenario", scenario, "--summary", summary],
+                              capture_output=True, text=True, timeout=60)
     check(rendered.returncode == 0 and rendered.stderr == "",
           f"korvi-timeline exited {rendered.returncode}: {rendered.stderr.strip()}")
     if failures:
@@ -89,9 +103,16 @@ def main(binary, tool, scenario, work):
     if firmware_calls:
         check(by_class(root, "rect", "wlan-reduced") or "reduced 0)" in stderr, "no WLAN reduced-power band")
 
-    # The picture folds the records itself; its figures must be the run's own.
+    # The picture states the run's figures, and what it draws from the records adds up to them.
     exposure = microseconds(stderr, "korvi-sim: exposure")
     transmitting = microseconds(stderr, "korvi-sim: time transmitting")
+    check(root.get("data-figures") == "summary", f"figures from {root.get('data-figures')!r}, not the summary")
+    drawn = sum(tooltip_us(e, r"exposure [\d.]+ to [\d.]+ ms \(([\d.]+) ms\)")[0]
+                for e in by_class(root, "rect", "exposure"))
+    check(drawn == exposure, f"exposure windows drawn for {drawn} us, the run's exposure {exposure} us")
+    drawn = sum(end - start for start, end in (tooltip_us(e, r"transmitting ([\d.]+) to ([\d.]+) ms")
+                                               for e in by_class(root, "rect", "tx")))
+    check(drawn == transmitting, f"transmission drawn for {drawn} us, the run's {transmitting} us")
     check(root.get("data-exposure-us") == str(exposure),
           f"picture's exposure {root.get('data-exposure-us')} us, the run's {exposure} us")
     check(root.get("data-transmitting-us") == str(transmitting),
@@ -148,7 +169,8 @@ def main(binary, tool, scenario, work):
     # Whatever the title holds, the document stays well-formed (the title names the scenario,
     # as a trace that names what ran wants).
     hostile = os.path.join(work, name + "-title.svg")
-    subprocess.run([tool, trace, "-o", hostile, "--title", f"<a & b>\x01\x7f {name}"], check=True, timeout=60)
+    subprocess.run([tool, trace, "-o", hostile, "--title", f"<a & b>\x01\x7f {name}", "--summary", summary], check=True,
+                   timeout=60)
     titles = [e.text for e in by_class(ElementTree.parse(hostile).getroot(), "text", "title")]
     check(titles == [f"<a & b>\ufffd\x7f {name}"], f"hostile title came back as {titles}")
     ticks = [float(e.text) for e in by_class(root, "text", "tick-label")]

@@ -32,6 +32,9 @@ LAST_LIFE = """\
 {"t_sim_us":40000,"event":"firmware_start","wlan_state":1}
 {"t_sim_us":41000,"event":"firmware_end","wlan_state":1,"result":"0x00000000"}
 {"t_sim_us":1050000,"event":"exit","code":0}
+{"t_sim_us":1050000,"event":"figures","notifications":1,"wlan_requests":2,"stopped_before_firmware":0,\
+"firmware_calls":2,"failed":0,"completed":2,"radio_off":1,"found_off":1,"read_failed":0,"exit_code":0,\
+"reaction_measured":1,"reaction_median_us":2000,"reaction_max_us":2000,"unanswered":0}
 """
 
 

@@ -6,7 +6,8 @@ legend, drawn alike.
     layout_check.py TOOL EXPECTED_DIR DOCS_DIR WORK_DIR
 
 Run over every scenario's expected trace in EXPECTED_DIR (*.sim-trace: the simulated
-notebook's traces without their wall-clock stamps, put back here as the reader wants them),
+notebook's traces without their wall-clock stamps, put back here as the reader wants them,
+each drawn with its expected summary, *.stderr),
 the pictures in DOCS_DIR (timeline-*.svg) and a few traces written here that crowd the
 labels together. A text's box is measured with the width estimate the layout itself uses
 (svg_timeline.text_box), so a label placed by another rule than the one it is checked by
@@ -219,7 +220,11 @@ def main(tool, expected_dir, docs_dir, work):
         with open(trace, "w", encoding="utf-8") as out:
             out.write(content)
         picture = os.path.join(work, name + ".svg")
-        run = subprocess.run([tool, trace, "-o", picture], capture_output=True, text=True, timeout=60)
+        # With the run's summary beside it, as a picture of a real run is drawn: its figures
+        # are in the header that the labels must clear.
+        summary = os.path.join(expected_dir, re.sub(r"_older$", "", name) + ".stderr")
+        given = ["--summary", summary] if os.path.isfile(summary) else []
+        run = subprocess.run([tool, trace, "-o", picture, *given], capture_output=True, text=True, timeout=60)
         if run.returncode != 0:
             failures.append(f"{name}: korvi-timeline exited {run.returncode}: {run.stderr.strip()}")
             continue

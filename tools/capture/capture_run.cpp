@@ -30,6 +30,7 @@ void CaptureRun::OnExit(std::uint32_t code, std::int64_t us) {
   Take(console_.Finish());
   builder_.OnExit(code, us);
   Flush();
+  Figures(us);
 }
 
 void CaptureRun::OnAbandon(std::int64_t us) {
@@ -38,6 +39,7 @@ void CaptureRun::OnAbandon(std::int64_t us) {
   Take(console_.Finish());
   builder_.OnAbandon(us);
   Flush();
+  Figures(us);
 }
 
 void CaptureRun::Flush() {
@@ -45,6 +47,11 @@ void CaptureRun::Flush() {
     summary_.Add(record);
     if (sink_) sink_(TraceLine(record));
   }
+}
+
+// The summary's figures close the trace: every record they count has gone out before them.
+void CaptureRun::Figures(std::int64_t us) {
+  if (sink_) sink_(summary_.FiguresLine(us));
 }
 
 }  // namespace korvi::capture

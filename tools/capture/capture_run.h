@@ -1,6 +1,7 @@
 // One capture, apart from the platform: the child's console bytes and debug messages go in
 // with their stamps, trace lines come out to a sink as soon as they are final, and the
-// summary grows with them. Not thread-safe: the caller feeds it from one thread at a time, in
+// summary grows with them. At the end (exit or abandon) the summary's figures go out as the
+// trace's last line. Not thread-safe: the caller feeds it from one thread at a time, in
 // the order of the stamps.
 #pragma once
 
@@ -39,6 +40,7 @@ class CaptureRun {
  private:
   void Take(const std::vector<ConsoleMessage>& messages);
   void Flush();
+  void Figures(std::int64_t us);
 
   LineSink sink_;
   ConsoleStream console_;

@@ -73,4 +73,22 @@ std::string CaptureSummary::Text() const {
   return text;
 }
 
+std::string CaptureSummary::FiguresLine(std::int64_t us) const {
+  const figures::LatencySummary latency = reaction();
+  const auto count = [](const char* key, std::size_t value) {
+    return std::string(",\"") + key + "\":" + std::to_string(value);
+  };
+  const auto orNull = [](bool known, std::int64_t value) { return known ? std::to_string(value) : "null"; };
+  return "{\"t_sim_us\":" + std::to_string(us) + ",\"event\":\"figures\"" + count("notifications", notifications_) +
+         count("wlan_requests", requests_) + count("stopped_before_firmware", unreached_) +
+         count("firmware_calls", firmwareCalls_) + count("failed", firmwareCalls_ - completed_) +
+         count("completed", completed_) + count("radio_off", radioOffs_) +
+         count("found_off", radioOffs_ - radioReadFailures_) + count("read_failed", radioReadFailures_) +
+         ",\"exit_code\":" + (exitCode_ ? std::to_string(*exitCode_) : std::string("null")) +
+         count("reaction_measured", latency.measured) +
+         ",\"reaction_median_us\":" + orNull(latency.measured > 0, latency.medianUs) +
+         ",\"reaction_max_us\":" + orNull(latency.measured > 0, latency.maxUs) + count("unanswered", waiting_.size()) +
+         "}";
+}
+
 }  // namespace korvi::capture

@@ -46,6 +46,13 @@ class CaptureSummary {
 
   // The lines for stderr, each starting "korvi-capture: " and ending with a line break.
   std::string Text() const;
+  // The same figures as the trace's last record (stamped `us`, no line break), so that a
+  // picture drawn from the trace alone states what the capture stated rather than working it
+  // out again; a field log's life carries it as well. Key by key:
+  //   notifications, wlan_requests, stopped_before_firmware, firmware_calls, failed,
+  //   completed, radio_off, found_off, read_failed, exit_code (null: not known),
+  //   reaction_measured, reaction_median_us, reaction_max_us (null: none measured), unanswered
+  std::string FiguresLine(std::int64_t us) const;
 
  private:
   std::string RadioOffCauses() const;

@@ -13,11 +13,14 @@ picture is never drawn from a trace that was misread. A run record of
 version 2 names what ran (the build; on the simulated notebook, the scenario file and its
 SHA-256), and the model keeps it; one of version 1, from before, names nothing.
 
-The model folds the records the way the simulated notebook's summary at exit does: the WLAN
-power is what the last firmware call that completed successfully set (only state 2 is
-reduced), and exposure is time transmitting while the power is not reduced. A simulated run
-starts at normal power; a capture cannot know the power before its first completed call, so
-until then it is unknown.
+The model folds the records into what a picture draws: the WLAN power is what the last
+firmware call that completed successfully set (only state 2 is reduced), and exposure is time
+transmitting while the power is not reduced. A simulated run starts at normal power; a capture
+cannot know the power before its first completed call, so until then it is unknown.
+
+The model works out no figures (totals, reaction, counts): the writers do. A capture's trace
+ends with a figures record, korvi-capture's own; a simulated run states its figures in its
+summary on stderr (run_summary), which korvi-timeline is given beside the trace.
 """
 
 import json
@@ -60,78 +63,10 @@ class RadioCheck:
     result: str
 
 
-@dataclass
-class Reaction:
-    """How fast the WLAN power followed: the simulated notebook's summary, or for a capture,
-    which cannot tell a start of transmission, korvi-capture's own figures (CaptureReaction)."""
-    latencies_us: list = field(default_factory=list)
-    already_reduced: int = 0  # starts that found the power still reduced (simulated runs)
-    # Simulated: starts answered with another state, or the run ended on them. Capture: the
-    # notifications with no request after them.
-    never_reduced: int = 0
-
-    def median_us(self):
-        ordered = sorted(self.latencies_us)
-        n = len(ordered)
-        if n == 0:
-            return None
-        # The summary's own rule: the mean of the two middle values, rounded down.
-        return ordered[n // 2] if n % 2 == 1 else (ordered[n // 2 - 1] + ordered[n // 2]) // 2
-
-    def max_us(self):
-        return max(self.latencies_us) if self.latencies_us else None
-
-
 SIMULATED = "sim"
 CAPTURE = "capture"
-
-
-class CaptureReaction:
-    """A capture's reaction, by the rule korvi-capture's summary follows (CaptureSummary in
-    tools/capture), so that the picture of a capture states the figures the capture printed.
-
-    A notification is answered by the first request that starts after it, failed or not:
-    several notifications before one request are all answered by it, each timed to its end.
-    One that comes while a request runs is answered by the next request, as the loop reads the
-    state only before a request, with one exception: the handler writes its line after it has
-    woken the loop, so the line can reach the console after the request it woke has started.
-    A request that no line came before was woken by a line still to come (every request but
-    the one after radio off follows a wake-up), so the first line that comes while it runs is
-    its own. A notification with no request after it has no reaction.
-    """
-
-    def __init__(self, reaction):
-        self.reaction = reaction
-        self.waiting = []  # notifications no request has started after yet
-        self.answering = []  # those the running request answers
-        self.running = False  # a request has started and not ended
-        self.owed = False  # the running request's own line has not come yet
-        self.radio_off_since_start = False  # the next request restores power at radio off
-
-    def notify(self, at):
-        if self.running and self.owed:
-            self.answering.append(at)  # the late line of the request's own wake-up
-            self.owed = False
-        else:
-            self.waiting.append(at)
-
-    def firmware_start(self):
-        self.running = True
-        self.owed = not self.waiting and not self.radio_off_since_start
-        self.radio_off_since_start = False
-        self.answering, self.waiting = self.waiting, []
-
-    def firmware_end(self, at):
-        self.reaction.latencies_us.extend(at - notified for notified in self.answering)
-        self.answering = []
-        self.running = False
-        self.owed = False
-
-    def radio_off(self):
-        self.radio_off_since_start = True
-
-    def finish(self):
-        self.reaction.never_reduced = len(self.waiting)
+FROM_TRACE = "trace"
+FROM_SUMMARY = "summary"
 
 
 @dataclass
@@ -150,8 +85,6 @@ class Timeline:
     wakeups: list = field(default_factory=list)  # Mark; label is the wait result
     firmware: list = field(default_factory=list)  # FirmwareCall
     radio: list = field(default_factory=list)  # Mark; label "radio off (...)" or "radio on"
-    reaction: Reaction = field(default_factory=Reaction)
-    failed_calls: int = 0
     cancels: list = field(default_factory=list)  # Mark; label is the modem call given up on
     # What the simulated notebook records of the service's own steps (records_steps: the
     # trace has any of these records): the modem taking its start or stop of monitoring; what
@@ -173,6 +106,11 @@ class Timeline:
     # "sha256"} (the simulated notebook's only). None in an older trace.
     build: object = None
     scenario: object = None
+    # The run's figures as their writer worked them out, by the names of a capture's figures
+    # record or of the simulated notebook's summary (run_summary); None until given. Where
+    # from: FROM_TRACE (a capture's figures record) or FROM_SUMMARY.
+    figures: object = None
+    figures_from: object = None
 
     @property
     def scenario_name(self):
@@ -183,14 +121,10 @@ class Timeline:
         if self.scenario.get("embedded"):
             return "default"
         return scenario_name(self.scenario["path"])
-    radio_read_failures: int = 0  # a capture's radio off that was a failed read of the radio
 
     @property
     def is_capture(self):
         return self.source == CAPTURE
-
-    def total_us(self, spans):
-        return sum(s.end_us - s.start_us for s in spans)
 
 
 def scenario_name(path):
@@ -250,6 +184,11 @@ _INT = (_is_int, "an integer", True)
 _STATE = (lambda v: v is None or (_is_int(v) and v >= 0), "a WLAN state (a non-negative integer or null)", True)
 _CAUSE = (lambda v: v in ("status", "removed"), '"status" or "removed"', True)
 _VERSION = (lambda v: _is_int(v) and v in (1, 2), "1 or 2", True)
+_COUNT = (lambda v: _is_int(v) and v >= 0, "a non-negative integer", True)
+_COUNT_OR_NULL = (lambda v: v is None or (_is_int(v) and v >= 0), "a non-negative integer or null", True)
+# The counts of a capture's figures record: korvi-capture's summary, key by key.
+CAPTURE_COUNTS = ("notifications", "wlan_requests", "stopped_before_firmware", "firmware_calls", "failed",
+                  "completed", "radio_off", "found_off", "read_failed", "reaction_measured", "unanswered")
 _FIELDS = {
     "run": {"speed": (lambda v: isinstance(v, (int, float)) and not isinstance(v, bool) and v > 0,
                       "a positive number", True),
@@ -275,7 +214,8 @@ OK = "0x00000000"
 # state, nor what the handler returned), the firmware calls, the radio found off, the exit.
 # Its request that failed before ExecMethod ends with a null result. Why the radio counts as
 # off does not show, but for a read of it that failed (the debug channel's caught error just
-# before the loop's report): then the cause is "read_failed".
+# before the loop's report): then the cause is "read_failed". Its last record, figures, after
+# the exit, is korvi-capture's summary as numbers (a capture cut off before its end has none).
 _CAPTURE_FIELDS = {
     "run": {"source": (lambda v: v == CAPTURE, f'"{CAPTURE}"', True), "version": _VERSION, "build": _BUILD},
     "notify": {},
@@ -283,6 +223,8 @@ _CAPTURE_FIELDS = {
     "firmware_end": {"wlan_state": _STATE, "result": _CODE_OR_NULL},
     "radio_off": {"cause": (lambda v: v == "read_failed", '"read_failed"', False)},
     "exit": {"code": _INT},
+    "figures": {**{key: _COUNT for key in CAPTURE_COUNTS}, "exit_code": _COUNT_OR_NULL,
+                "reaction_median_us": _COUNT_OR_NULL, "reaction_max_us": _COUNT_OR_NULL},
 }
 # The simulated notebook stamps simulated and wall-clock time; a capture's one clock is the
 # monotonic clock since the child started, kept under the simulated key so that one reader
@@ -337,6 +279,10 @@ def _check(record, where, source=SIMULATED):
         for key in _PROVENANCE[source]:
             if key in record:
                 raise TraceError(f"{where}: {key}: a run record of version 1 has none (version 2 names what ran)")
+    if event == "figures" and (record["reaction_median_us"] is None) != (record["reaction_measured"] == 0):
+        raise TraceError(f"{where}: reaction_median_us: a figures record gives a median when a reaction was "
+                         f"measured and null when none was, got {json.dumps(record['reaction_median_us'])} with "
+                         f"{record['reaction_measured']} measured")
     if event in _READINGS and (record[_READINGS[event]] is None) != (record["result"] != OK):
         found = _READINGS[event]
         raise TraceError(f"{where}: {found}: a {event} record gives a value with result {OK} and null with a "
@@ -399,6 +345,10 @@ def _log_trace(path, lines, life):
     return lives[life]
 
 
+def _a(event):
+    return f"{'an' if event[0] in 'aeiou' else 'a'} {event}"
+
+
 def read_records(path, life=None):
     """The checked records of the trace at path, each with its line number. A field log of
     korvi-supervisor gives the capture records of one of its lives (life; default the last)."""
@@ -415,6 +365,7 @@ def read_records(path, life=None):
     records = []
     last_sim = -1
     exited_at = None
+    figures_at = None
     source = SIMULATED
     for index, (number, record) in enumerate(entries):
         where = f"{path}:{number}"
@@ -425,13 +376,18 @@ def read_records(path, life=None):
             raise TraceError(f"{where}: expected the run record first, got {event}")
         if index > 0 and event == "run":
             raise TraceError(f"{where}: a second run record")
-        if exited_at is not None:
-            raise TraceError(f"{where}: a {event} record after the exit record of line {exited_at}")
+        if figures_at is not None:
+            raise TraceError(f"{where}: {_a(event)} record after the figures record of line {figures_at}, "
+                             "which ends a capture")
+        if exited_at is not None and event != "figures":
+            raise TraceError(f"{where}: {_a(event)} record after the exit record of line {exited_at}")
         if record["t_sim_us"] < last_sim:
             raise TraceError(f"{where}: t_sim_us goes back in time ({record['t_sim_us']} after {last_sim})")
         last_sim = record["t_sim_us"]
         if event == "exit":
             exited_at = number
+        if event == "figures":
+            figures_at = number
         records.append(record)
     return records
 
@@ -451,9 +407,6 @@ def build_timeline(records):
     wlan_since = start_us
     exposure_since = None
     open_call = None
-    reaction = timeline.reaction
-    pending_starts = []  # simulated: starts at normal power, not yet answered by a completed call
-    capture_reaction = CaptureReaction(reaction) if capture else None
     notified = False  # a notification has come (simulated runs)
     woken = False  # a wake-up has come
     woken_since_call = False  # a wake-up has come since the last firmware call began
@@ -474,16 +427,11 @@ def build_timeline(records):
             transmitting = record["transmitting"]
             if transmitting:
                 tx_since = at
-                if reduced:
-                    reaction.already_reduced += 1
-                else:
-                    pending_starts.append(at)
             else:
                 timeline.transmitting.append(Span(tx_since, at))
         elif event == "notify":
             notified = True
             if capture:
-                capture_reaction.notify(at)
                 timeline.notifications.append(Mark(at, "seen"))
             else:
                 timeline.notifications.append(Mark(at, "on" if record["transmitting"] else "off",
@@ -500,19 +448,13 @@ def build_timeline(records):
             woken_since_call = False
             open_call = FirmwareCall(at, at, record["wlan_state"], "", False)
             timeline.firmware.append(open_call)
-            if capture:
-                capture_reaction.firmware_start()
         elif event == "firmware_end":
             ok = record["result"] == "0x00000000"
-            if not ok:
-                timeline.failed_calls += 1
             if open_call is not None:
                 open_call.end_us, open_call.result, open_call.ok = at, record["result"], ok
                 open_call = None
             else:  # an end without its start: still a call that ended here
                 timeline.firmware.append(FirmwareCall(at, at, record["wlan_state"], record["result"], ok))
-            if capture:
-                capture_reaction.firmware_end(at)
             if ok:
                 now_reduced = record["wlan_state"] == REDUCED
                 if now_reduced != reduced or not power_known:
@@ -520,18 +462,8 @@ def build_timeline(records):
                     reduced = now_reduced
                     power_known = True
                     wlan_since = at
-                # A capture has no modem edges, so no starts wait here.
-                if reduced:
-                    reaction.latencies_us.extend(at - started for started in pending_starts)
-                else:
-                    # The service answered these starts with another state: never reduced.
-                    reaction.never_reduced += len(pending_starts)
-                pending_starts = []
         elif event == "radio_off":
             cause = record.get("cause")
-            if capture:
-                capture_reaction.radio_off()
-                timeline.radio_read_failures += cause == "read_failed"
             timeline.radio.append(Mark(at, f"radio off ({cause.replace('_', ' ')})" if cause else "radio off"))
         elif event == "radio_on":
             timeline.radio.append(Mark(at, "radio on"))
@@ -548,6 +480,9 @@ def build_timeline(records):
         elif event == "exit":
             timeline.exited = True
             timeline.exit_code = record["code"]
+        elif event == "figures":
+            timeline.figures = {key: value for key, value in record.items() if key not in ("t_sim_us", "event")}
+            timeline.figures_from = FROM_TRACE
         exposed = transmitting and not reduced
         if exposed and not was_exposed:
             exposure_since = at
@@ -577,9 +512,6 @@ def build_timeline(records):
     close_wlan(end)
     if open_call is not None:
         open_call.end_us = end
-    reaction.never_reduced += len(pending_starts)  # starts still waiting at the end
-    if capture:
-        capture_reaction.finish()
     return timeline
 
 

@@ -181,45 +181,86 @@ def provenance_parts(timeline):
     return parts
 
 
+def _timing(figures):
+    median, longest = figures["reaction_median_us"], figures["reaction_max_us"]
+    return f"{figures['reaction_measured']} measured, median {_figure_ms(median)}, max {_figure_ms(longest)}"
+
+
+def _ending(timeline):
+    if not timeline.exited:
+        return "no exit record: the run did not end cleanly"
+    ending = f"exit code {timeline.exit_code}"
+    if timeline.transmitting and timeline.transmitting[-1].end_us == timeline.end_us:
+        # The trace ends at the exit; the modem's transmission, and any exposure, do not.
+        ending += " while the modem still transmits"
+    return ending
+
+
+# Where a picture has no figures to state, it says why rather than work them out itself.
+NO_SUMMARY = "figures not stated: korvi-timeline --summary FILE states them from the run's standard error"
+NO_FIGURES_RECORD = "figures not stated: the trace has no figures record (the capture never reached its end)"
+
+
 def header_parts(timeline):
-    """The figures the header states, one clause each, after what ran."""
-    reaction = timeline.reaction
-    n = len(reaction.latencies_us)
-    timing = f"{n} measured, median {_figure_ms(reaction.median_us())}, max {_figure_ms(reaction.max_us())}"
-    calls = (f"notifications {len(timeline.notifications)}, wake-ups {len(timeline.wakeups)}, "
-             f"firmware calls {len(timeline.firmware)} (failed {timeline.failed_calls})")
-    if timeline.exited:
-        ending = f"exit code {timeline.exit_code}"
-        if timeline.transmitting and timeline.transmitting[-1].end_us == timeline.end_us:
-            # The trace ends at the exit; the modem's transmission, and any exposure, do not.
-            ending += " while the modem still transmits"
-    else:
-        ending = "no exit record: the run did not end cleanly"
+    """The figures the header states, one clause each, after what ran: those the trace's
+    writer gave (timeline.figures), in its own words, and none of the picture's own."""
+    figures = timeline.figures
+    ending = _ending(timeline)
     if timeline.is_capture:
+        if figures is None:
+            return provenance_parts(timeline) + [NO_FIGURES_RECORD, ending]
         # In korvi-capture's own words and order, so that its summary and the picture read alike.
-        # A request that never reached ExecMethod (or was cut short by the exit) is a WLAN request
-        # but no firmware call, as the capture counts them.
-        unreached = sum(1 for call in timeline.firmware if call.result in (None, ""))
-        calls = len(timeline.firmware) - unreached
-        completed = sum(1 for call in timeline.firmware if call.result == "0x00000000")
-        counts = (f"notifications {len(timeline.notifications)}, WLAN requests {len(timeline.firmware)} "
-                  f"({unreached} stopped before the firmware), firmware calls {calls} "
-                  f"(failed {calls - completed}, completed {completed}), radio off {len(timeline.radio)} "
-                  f"(found off {len(timeline.radio) - timeline.radio_read_failures}, "
-                  f"read failed {timeline.radio_read_failures})")
+        counts = (f"notifications {figures['notifications']}, WLAN requests {figures['wlan_requests']} "
+                  f"({figures['stopped_before_firmware']} stopped before the firmware), firmware calls "
+                  f"{figures['firmware_calls']} (failed {figures['failed']}, completed {figures['completed']}), "
+                  f"radio off {figures['radio_off']} (found off {figures['found_off']}, "
+                  f"read failed {figures['read_failed']})")
         head = [f"{counts}, {ending}"] if timeline.exited else [counts, ending]
         return provenance_parts(timeline) + head + [
-            f"reaction (notification to the end of the request after it): {timing}",
-            f"notifications with no request after them {reaction.never_reduced}",
+            f"reaction (notification to the end of the request after it): {_timing(figures)}",
+            f"notifications with no request after them {figures['unanswered']}",
             "a capture knows no modem edges nor wake-ups, so exposure is not known"]
-    transmitting_us = timeline.total_us(timeline.transmitting)
+    speed = f"speed {timeline.speed:g}"
+    if figures is None:
+        return provenance_parts(timeline) + [NO_SUMMARY, ending, speed]
+    bursts = figures["bursts"]
     return provenance_parts(timeline) + [
-        f"transmitting {_ms(transmitting_us)} ms in {len(timeline.transmitting)} "
-        f"{'burst' if len(timeline.transmitting) == 1 else 'bursts'}",
-        f"exposure (transmitting while WLAN power normal) {_ms(timeline.total_us(timeline.exposure))} ms",
-        f"reaction (transmission start to reduced WLAN power): {timing}, "
-        f"starts already reduced {reaction.already_reduced}, never reduced {reaction.never_reduced}",
-        calls, ending, f"speed {timeline.speed:g}"]
+        f"transmitting {_ms(figures['transmitting_us'])} ms in {bursts} {'burst' if bursts == 1 else 'bursts'}",
+        f"exposure (transmitting while WLAN power normal) {_ms(figures['exposure_us'])} ms",
+        f"reaction (transmission start to reduced WLAN power): {_timing(figures)}, "
+        f"starts already reduced {figures['already_reduced']}, never reduced {figures['never_reduced']}",
+        f"notifications {figures['notifications']}, wake-ups {figures['wakeups']}, "
+        f"firmware calls {figures['firmware_calls']} (failed {figures['failed']})",
+        ending, speed]
+
+
+# The root element's figure attributes, each from the figures of the writer's (an empty value
+# where it gave none): attribute, then the figure's name in a simulated run's and in a
+# capture's figures.
+_DATA_FIGURES = (
+    ("data-exposure-us", "exposure_us", None),
+    ("data-transmitting-us", "transmitting_us", None),
+    ("data-reaction-measured", "reaction_measured", "reaction_measured"),
+    ("data-reaction-median-us", "reaction_median_us", "reaction_median_us"),
+    ("data-reaction-max-us", "reaction_max_us", "reaction_max_us"),
+    ("data-already-reduced", "already_reduced", None),
+    ("data-never-reduced", "never_reduced", "unanswered"),
+    ("data-notifications", "notifications", "notifications"),
+    ("data-wakeups", "wakeups", None),
+    ("data-wlan-requests", None, "wlan_requests"),
+    ("data-firmware-calls", "firmware_calls", "firmware_calls"),
+)
+
+
+def data_figures(timeline):
+    """The root element's figure attributes as one text, data-figures saying where they came
+    from ("trace", "summary", or "" for none)."""
+    figures = timeline.figures or {}
+    parts = [f'data-figures="{timeline.figures_from or ""}"']
+    for attribute, simulated, capture in _DATA_FIGURES:
+        value = figures.get(capture if timeline.is_capture else simulated)
+        parts.append(f'{attribute}="{"" if value is None else value}"')
+    return " ".join(parts)
 
 
 def firmware_boxes(calls, x_of, right_limit):
@@ -409,10 +450,6 @@ def render(timeline, title):
     axis_y = lanes_bottom + 10
     legend_y = axis_y + 52
 
-    reaction = timeline.reaction
-    exposure_us = timeline.total_us(timeline.exposure)
-    transmitting_us = timeline.total_us(timeline.transmitting)
-    median, longest = reaction.median_us(), reaction.max_us()
     legend = _legend_entries(timeline, marks)
     per_row = 4
     height = legend_y + 24 * ((len(legend) + per_row - 1) // per_row) + 10
@@ -422,14 +459,7 @@ def render(timeline, title):
     svg.add(f'<svg xmlns="http://www.w3.org/2000/svg" version="1.1" width="{WIDTH}" height="{height}" '
             f'viewBox="0 0 {WIDTH} {height}" font-family="sans-serif" data-source="{timeline.source}" '
             f'data-scenario="{"" if scenario is None else escape(scenario)}" '
-            f'data-exposure-us="{"" if timeline.is_capture else exposure_us}" '
-            f'data-transmitting-us="{"" if timeline.is_capture else transmitting_us}" '
-            f'data-reaction-measured="{len(reaction.latencies_us)}" '
-            f'data-reaction-median-us="{"" if median is None else median}" '
-            f'data-reaction-max-us="{"" if longest is None else longest}" '
-            f'data-already-reduced="{reaction.already_reduced}" data-never-reduced="{reaction.never_reduced}" '
-            f'data-notifications="{len(timeline.notifications)}" data-wakeups="{len(timeline.wakeups)}" '
-            f'data-firmware-calls="{len(timeline.firmware)}">')
+            f'{data_figures(timeline)}>')
     svg.add(f"<title>{escape(title)}</title>")
     svg.rect(0, 0, WIDTH, height, "#ffffff", "background")
     for index, line in enumerate(title_lines):

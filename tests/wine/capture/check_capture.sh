@@ -34,15 +34,18 @@ own_lines "$work/talk.stderr" >"$work/talk.stderr.own"
 tr -d '\r' <"$work/talk.stderr" | grep -qx 'korvi-capture: notifications 0, WLAN requests 0 (0 stopped before the firmware), firmware calls 0 (failed 0, completed 0), radio off 0 (found off 0, read failed 0), exit code 42' ||
   fail "talk: no summary on stderr: $(cat "$work/talk.stderr")"
 # The trace: the run record, naming the build (its commit changes with every commit), then the
-# exit record with the child's code; nothing else, as the probe writes none of the service's
-# messages.
+# exit record with the child's code and the figures record that ends a capture; nothing else,
+# as the probe writes none of the service's messages.
 {
   echo '{"t_sim_us":0,"event":"run","source":"capture","version":2,"build":{"version":"1.0.0","commit":"C"}}'
   echo '{"t_sim_us":T,"event":"exit","code":42}'
+  echo '{"t_sim_us":T,"event":"figures","notifications":0,"wlan_requests":0,"stopped_before_firmware":0,'`
+    `'"firmware_calls":0,"failed":0,"completed":0,"radio_off":0,"found_off":0,"read_failed":0,"exit_code":42,'`
+    `'"reaction_measured":0,"reaction_median_us":null,"reaction_max_us":null,"unanswered":0}'
 } >"$work/talk.trace.expected"
 sed -E 's/"t_sim_us":[1-9][0-9]*/"t_sim_us":T/; s/"commit":"([0-9a-f]{12}(-dirty)?|unknown)"/"commit":"C"/' "$work/talk.trace" |
   cmp -s "$work/talk.trace.expected" - ||
-  fail "talk: the trace is not the run and exit records: $(cat "$work/talk.trace")"
+  fail "talk: the trace is not the run, exit and figures records: $(cat "$work/talk.trace")"
 
 {
   printf '%s\n' first 'line one\nline two\r\\end\\' 'café €'

@@ -220,7 +220,8 @@ def case_bed_radio_off(c):
         expect(any(l.startswith("Exit while loop") for l in lines) and any("GetRadioState()  Off" in l for l in lines),
                f"life {life}'s console: {lines}")
         events = [r["record"]["event"] for r in records if r["log"] == "trace" and r["life"] == life]
-        expect(events[0] == "run" and "radio_off" in events and events[-1] == "exit", f"life {life}'s trace: {events}")
+        expect(events[0] == "run" and "radio_off" in events and events[-2:] == ["exit", "figures"],
+               f"life {life}'s trace: {events}")
 
 
 def case_bed_another_instance(c):
