@@ -15,6 +15,9 @@ import subprocess
 import sys
 import xml.etree.ElementTree as ElementTree
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import verdict  # noqa: E402
+
 SVG = "{http://www.w3.org/2000/svg}"
 
 
@@ -69,10 +72,4 @@ def main(tool, cases_path, work):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 4:
-        print("usage: capture_reaction.py TOOL CASES_JSON WORK_DIR", file=sys.stderr)
-        sys.exit(2)
-    found = main(*sys.argv[1:4])
-    for failure in found:
-        print(f"capture_reaction: {failure}")
-    sys.exit(1 if found else 0)
+    verdict.run_as_test("capture_reaction", main, "TOOL CASES_JSON WORK_DIR")

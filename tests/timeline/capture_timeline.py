@@ -17,6 +17,9 @@ import subprocess
 import sys
 import xml.etree.ElementTree as ElementTree
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import verdict  # noqa: E402
+
 SVG = "{http://www.w3.org/2000/svg}"
 
 CAPTURE = """\
@@ -145,14 +148,5 @@ def main(tool, work):
     return failures
 
 
-def run_as_test(name, check_all):
-    """Runs check_all(TOOL, WORK_DIR) on the command line's two arguments: each failure on a
-    line of its own, named, and exit 1 when there is any."""
-    found = check_all(*sys.argv[1:3])
-    for failure in found:
-        print(f"{name}: {failure}")
-    sys.exit(1 if found else 0)
-
-
 if __name__ == "__main__":
-    run_as_test("capture_timeline", main)
+    verdict.run_as_test("capture_timeline", main)

@@ -13,6 +13,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import capture_timeline  # noqa: E402
+import verdict  # noqa: E402
 
 RADIO_OFF_LIFE = """\
 {"t_sim_us":0,"event":"run","source":"capture","version":1}
@@ -78,4 +79,4 @@ def main(tool, work):
 
 
 if __name__ == "__main__":
-    capture_timeline.run_as_test("field_log_timeline", main)
+    verdict.run_as_test("field_log_timeline", main)

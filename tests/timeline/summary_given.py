@@ -17,6 +17,9 @@ import subprocess
 import sys
 import xml.etree.ElementTree as ElementTree
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import verdict  # noqa: E402
+
 SVG = "{http://www.w3.org/2000/svg}"
 OLDER_RUN = '{"t_sim_us":0,"t_wall_us":0,"event":"run","speed":1,"version":1}\n'
 CAPTURE = '{"t_sim_us":0,"event":"run","source":"capture","version":1}\n'
@@ -121,10 +124,4 @@ def main(binary, tool, scenario, other_scenario, work):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 6:
-        print("usage: summary_given.py BINARY TOOL SCENARIO OTHER_SCENARIO WORK_DIR", file=sys.stderr)
-        sys.exit(2)
-    found = main(*sys.argv[1:6])
-    for failure in found:
-        print(f"summary_given: {failure}")
-    sys.exit(1 if found else 0)
+    verdict.run_as_test("summary_given", main, "BINARY TOOL SCENARIO OTHER_SCENARIO WORK_DIR")
