@@ -5,7 +5,8 @@ only from the summary of that run.
     summary_given.py BINARY TOOL SCENARIO OTHER_SCENARIO WORK_DIR
 
 Runs korvi-sar over SCENARIO and OTHER_SCENARIO, then draws the first run's trace: with its
-own stderr the picture states that summary's figures; without one it states none and says
+own stderr the picture states that summary's figures (to the microsecond, whatever their
+decimals); without one it states none and says
 so; a summary of the other run, of a run that stopped before its figures, with a figure line
 in other words, two runs' summaries in one file, or a summary for a capture's trace or an
 older trace that names no run are refused (exit 2, one line naming the file, no picture).
@@ -76,6 +77,21 @@ def main(binary, tool, scenario, other_scenario, work):
     }
     failures += [f"own summary: {name} is {root.get(name)!r}, expected {value!r}"
                  for name, value in wanted.items() if root.get(name) != value]
+
+    # Every figure as the summary gives it, to the microsecond: the notebook's are whole
+    # milliseconds, so a summary with other decimals shows that none is rounded or cut.
+    exact = write(os.path.join(work, "exact.stderr"), re.sub(
+        r"(?m)^(korvi-sim: exposure .*): \d+\.\d{3} ms", r"\1: 1234.567 ms", re.sub(
+            r"(?m)^(korvi-sim: reaction latency .*) median \d+\.\d{3} ms, max \d+\.\d{3} ms",
+            r"\1 median 0.001 ms, max 2.050 ms", text)))
+    run = render(tool, trace, picture, "--summary", exact)
+    root = ElementTree.parse(picture).getroot() if run.returncode == 0 else None
+    got = None if root is None else [root.get(name) for name in
+                                     ("data-exposure-us", "data-reaction-median-us", "data-reaction-max-us")]
+    header = "" if root is None else " ".join(e.text or "" for e in root.iter(SVG + "text") if e.get("class") == "figures")
+    if got != ["1234567", "1", "2050"] or "1234.567 ms" not in header or "median 0.001 ms, max 2.050 ms" not in header:
+        failures.append(f"figures with decimals: exit {run.returncode} {run.stderr.strip()}, stated {got}, "
+                        f"header {header!r}")
 
     # No summary: no figure, and a header that says why.
     run = render(tool, trace, picture)
