@@ -198,7 +198,8 @@ def _ending(timeline):
 
 # Where a picture has no figures to state, it says why rather than work them out itself.
 NO_SUMMARY = "figures not stated: korvi-timeline --summary FILE states them from the run's standard error"
-NO_FIGURES_RECORD = "figures not stated: the trace has no figures record (the capture never reached its end)"
+NO_FIGURES_RECORD = ("figures not stated: the trace has no figures record (an older capture, or one cut off before "
+                     "its end)")
 
 
 def header_parts(timeline):
