@@ -110,15 +110,28 @@ CASES = [
     # only what the capture's summary states.
     ("capture_after_figures", "\n".join((CAPTURE_RUN, CAPTURE_EXIT, figures(), CAPTURE_EXIT, "")).encode(),
      ":4: an exit record after the figures record of line 3, which ends a capture"),
-    ("capture_two_figures", "\n".join((CAPTURE_RUN, figures(), figures(), "")).encode(),
+    ("capture_two_figures", "\n".join((CAPTURE_RUN, figures(exit_code="null"), figures(exit_code="null"), "")).encode(),
      ":3: a figures record after the figures record of line 2, which ends a capture"),
     ("capture_negative_figure", "\n".join((CAPTURE_RUN, figures(failed=-1), "")).encode(),
      ":2: failed: expected a non-negative integer, got -1"),
     ("capture_figure_missing", "\n".join((CAPTURE_RUN, figures().replace(',"unanswered":0', ""), "")).encode(),
      ":2: unanswered: missing for a figures record"),
     ("capture_median_unmeasured", "\n".join((CAPTURE_RUN, figures(reaction_median_us=5), "")).encode(),
-     ":2: reaction_median_us: a figures record gives a median when a reaction was measured and null when none "
-     "was, got 5 with 0 measured"),
+     ":2: reaction_median_us: a figures record gives it when a reaction was measured and null when none was, "
+     "got 5 with 0 measured"),
+    ("capture_max_unmeasured", "\n".join((CAPTURE_RUN, figures(reaction_measured=2, reaction_median_us=5), "")).encode(),
+     ":2: reaction_max_us: a figures record gives it when a reaction was measured and null when none was, got null "
+     "with 2 measured"),
+    ("capture_figures_other_code", "\n".join((CAPTURE_RUN, CAPTURE_EXIT, figures(exit_code=3), "")).encode(),
+     ":3: exit_code: 3, the exit record of line 2 has code 0"),
+    ("capture_figures_code_without_exit", "\n".join((CAPTURE_RUN, figures(), "")).encode(),
+     ":2: exit_code: 0 in a capture with no exit record (null where the service's end was not seen)"),
+    ("capture_figures_after_the_end", "\n".join((CAPTURE_RUN, CAPTURE_EXIT, figures().replace(':20,', ':900,', 1),
+                                                  "")).encode(),
+     ":3: t_sim_us: the figures record is stamped 900, the exit record of line 2 20: a capture writes both at the "
+     "service's end"),
+    ("event_not_a_name", (RUN + '\n{"t_sim_us":5,"t_wall_us":1,"event":[1]}\n').encode(),
+     ":2: event: expected the name of an event, got [1]"),
     ("simulated_figures", (RUN + "\n" + figures().replace('"event"', '"t_wall_us":1,"event"') + "\n").encode(),
      ':2: event: unknown event "figures"; expected one of run, tx, notify, wake, firmware_start, firmware_end, '
      "radio_off, radio_on, cancel, monitoring, state_at_start, radio_check, exit"),

@@ -7,9 +7,10 @@ only from the summary of that run.
 Runs korvi-sar over SCENARIO and OTHER_SCENARIO, then draws the first run's trace: with its
 own stderr the picture states that summary's figures (to the microsecond, whatever their
 decimals); without one it states none and says
-so; a summary of the other run, of a run that stopped before its figures, with a figure line
-in other words, two runs' summaries in one file, or a summary for a capture's trace or an
-older trace that names no run are refused (exit 2, one line naming the file, no picture).
+so; a summary of the other run or of another build, of a run that stopped before its
+figures, cut inside a line, with a figure line in other words (or digits), its lines out of
+order, two runs' summaries in one file, or a summary for a capture's trace or an older trace
+that names no run are refused (exit 2, one line naming the file, no picture).
 """
 
 import os
@@ -78,20 +79,38 @@ def main(binary, tool, scenario, other_scenario, work):
     failures += [f"own summary: {name} is {root.get(name)!r}, expected {value!r}"
                  for name, value in wanted.items() if root.get(name) != value]
 
-    # Every figure as the summary gives it, to the microsecond: the notebook's are whole
-    # milliseconds, so a summary with other decimals shows that none is rounded or cut.
-    exact = write(os.path.join(work, "exact.stderr"), re.sub(
-        r"(?m)^(korvi-sim: exposure .*): \d+\.\d{3} ms", r"\1: 1234.567 ms", re.sub(
-            r"(?m)^(korvi-sim: reaction latency .*) median \d+\.\d{3} ms, max \d+\.\d{3} ms",
-            r"\1 median 0.001 ms, max 2.050 ms", text)))
-    run = render(tool, trace, picture, "--summary", exact)
+    # Every figure as the summary gives it, each in its place: a summary of this run whose
+    # figures all differ (the notebook's are whole milliseconds and some equal others), and
+    # which says that the trace is incomplete.
+    scenario_line = next(line for line in text.splitlines() if line.startswith("korvi-sim: scenario: "))
+    distinct = write(os.path.join(work, "distinct.stderr"), "\n".join((
+        scenario_line,
+        "korvi-sim: trace: notifications 11, wake-ups 12, firmware calls 13 (failed 3, completed 10)",
+        "korvi-sim: time transmitting: 1500.001 ms simulated, in 14 bursts; transmitting at exit: no",
+        "korvi-sim: exposure (transmitting while WLAN power normal): 1234.567 ms simulated",
+        "korvi-sim: reaction latency (transmission start to reduced WLAN power): 17 measured, median 0.001 ms, "
+        "max 2.050 ms simulated; starts already reduced 15, never reduced 16",
+        'korvi-sim: trace "run.trace" is incomplete: No space left on device', "")))
+    run = render(tool, trace, picture, "--summary", distinct)
     root = ElementTree.parse(picture).getroot() if run.returncode == 0 else None
-    got = None if root is None else [root.get(name) for name in
-                                     ("data-exposure-us", "data-reaction-median-us", "data-reaction-max-us")]
-    header = "" if root is None else " ".join(e.text or "" for e in root.iter(SVG + "text") if e.get("class") == "figures")
-    if got != ["1234567", "1", "2050"] or "1234.567 ms" not in header or "median 0.001 ms, max 2.050 ms" not in header:
-        failures.append(f"figures with decimals: exit {run.returncode} {run.stderr.strip()}, stated {got}, "
-                        f"header {header!r}")
+    if root is None:
+        failures.append(f"distinct figures: exit {run.returncode}, {run.stderr.strip()}")
+    else:
+        wanted = {"data-notifications": "11", "data-wakeups": "12", "data-firmware-calls": "13",
+                  "data-transmitting-us": "1500001", "data-exposure-us": "1234567", "data-reaction-measured": "17",
+                  "data-reaction-median-us": "1", "data-reaction-max-us": "2050", "data-already-reduced": "15",
+                  "data-never-reduced": "16"}
+        failures += [f"distinct figures: {name} is {root.get(name)!r}, expected {value!r}"
+                     for name, value in wanted.items() if root.get(name) != value]
+        header = " ".join(e.text or "" for e in root.iter(SVG + "text") if e.get("class") == "figures")
+        for clause in ("transmitting 1500.001 ms in 14 bursts",
+                       "exposure (transmitting while WLAN power normal) 1234.567 ms",
+                       "reaction (transmission start to reduced WLAN power): 17 measured, median 0.001 ms, "
+                       "max 2.050 ms, starts already reduced 15, never reduced 16",
+                       "notifications 11, wake-ups 12, firmware calls 13 (failed 3)",
+                       'the run\'s summary says trace "run.trace" is incomplete: No space left on device'):
+            if clause not in header:
+                failures.append(f"distinct figures: the header {header!r} does not say {clause!r}")
 
     # No summary: no figure, and a header that says why.
     run = render(tool, trace, picture)
@@ -114,9 +133,26 @@ def main(binary, tool, scenario, other_scenario, work):
     capture = write(os.path.join(work, "capture.trace"), CAPTURE)
     number = next(i for i, l in enumerate(lines, 1) if l.startswith("korvi-sim: exposure"))
     first = next(i for i, l in enumerate(lines, 1) if l.startswith("korvi-sim: scenario: "))
+    last = next(i for i, l in enumerate(lines, 1) if l.startswith("korvi-sim: reaction latency"))
+    transmitting = next(i for i, l in enumerate(lines, 1) if l.startswith("korvi-sim: time transmitting"))
+    # The summary cut inside its last figure ("never reduced 0" losing its line break).
+    cut_in_a_line = write(os.path.join(work, "cut-in-a-line.stderr"), "".join(lines[:last]).rstrip("\n"))
+    reversed_lines = write(os.path.join(work, "reversed.stderr"), "".join(reversed(lines)))
+    arabic = write(os.path.join(work, "arabic.stderr"), re.sub(r"in \d+ (bursts?)", "in \u0667 \\1", text))
+    other_commit = write(os.path.join(work, "other-commit.stderr"),
+                         re.sub(r"(?m)^(korvi-sim: scenario: .*, commit )\S+$", r"\g<1>0123456789ab", text))
     cases = [
         # name, trace, summary, the stderr line expected
         ("another run's", trace, other, f"{other}: the summary is of another run: its sha256 is "),
+        ("another build's", trace, other_commit, f"{other_commit}: the summary is of another run: its commit is "
+                                                 "0123456789ab, the trace's run record has "),
+        ("cut in a line", trace, cut_in_a_line, f'{cut_in_a_line}:{last}: the "korvi-sim: reaction latency" line is '
+                                                "cut short (no line break ends it)"),
+        ("reordered", trace, reversed_lines, f'{reversed_lines}:{len(lines) + 1 - number}: the "korvi-sim: exposure" '
+                                             'line comes after the "korvi-sim: reaction latency" line, not in the '
+                                             "order the notebook writes them"),
+        ("other digits", trace, arabic, f'{arabic}:{transmitting}: not the simulated notebook\'s "korvi-sim: time '
+                                        'transmitting:" line'),
         ("stopped before its figures", trace, cut, f'{cut}: no "korvi-sim: reaction latency" line: not the standard '
                                                   "error of a run of the simulated notebook, or of one that ended "
                                                   "before its summary"),

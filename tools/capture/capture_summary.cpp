@@ -6,7 +6,7 @@ namespace korvi::capture {
 
 // The two reasons the loop took the radio for off: a read that said so, or one that failed.
 std::string CaptureSummary::RadioOffCauses() const {
-  return " (found off " + std::to_string(radioOffs_ - radioReadFailures_) + ", read failed " +
+  return " (found off " + std::to_string(radioFoundOff()) + ", read failed " +
          std::to_string(radioReadFailures_) + ")";
 }
 
@@ -63,7 +63,7 @@ std::string CaptureSummary::Text() const {
   std::string text = "korvi-capture: notifications " + std::to_string(notifications_) + ", WLAN requests " +
                      std::to_string(requests_) + " (" + std::to_string(unreached_) +
                      " stopped before the firmware), firmware calls " + std::to_string(firmwareCalls_) + " (failed " +
-                     std::to_string(firmwareCalls_ - completed_) + ", completed " + std::to_string(completed_) +
+                     std::to_string(failedCalls()) + ", completed " + std::to_string(completed_) +
                      "), radio off " + std::to_string(radioOffs_) + RadioOffCauses() + ", exit code " +
                      (exitCode_ ? std::to_string(*exitCode_) : std::string("unknown")) + "\n";
   const figures::LatencySummary latency = reaction();
@@ -81,9 +81,9 @@ std::string CaptureSummary::FiguresLine(std::int64_t us) const {
   const auto orNull = [](bool known, std::int64_t value) { return known ? std::to_string(value) : "null"; };
   return "{\"t_sim_us\":" + std::to_string(us) + ",\"event\":\"figures\"" + count("notifications", notifications_) +
          count("wlan_requests", requests_) + count("stopped_before_firmware", unreached_) +
-         count("firmware_calls", firmwareCalls_) + count("failed", firmwareCalls_ - completed_) +
+         count("firmware_calls", firmwareCalls_) + count("failed", failedCalls()) +
          count("completed", completed_) + count("radio_off", radioOffs_) +
-         count("found_off", radioOffs_ - radioReadFailures_) + count("read_failed", radioReadFailures_) +
+         count("found_off", radioFoundOff()) + count("read_failed", radioReadFailures_) +
          ",\"exit_code\":" + (exitCode_ ? std::to_string(*exitCode_) : std::string("null")) +
          count("reaction_measured", latency.measured) +
          ",\"reaction_median_us\":" + orNull(latency.measured > 0, latency.medianUs) +

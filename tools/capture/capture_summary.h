@@ -38,9 +38,11 @@ class CaptureSummary {
   std::size_t unreached() const noexcept { return unreached_; }
   std::size_t firmwareCalls() const noexcept { return firmwareCalls_; }
   std::size_t completed() const noexcept { return completed_; }
+  std::size_t failedCalls() const noexcept { return firmwareCalls_ - completed_; }  // of firmwareCalls()
   std::size_t unanswered() const noexcept { return waiting_.size(); }  // no request after them
   std::size_t radioOffs() const noexcept { return radioOffs_; }
   std::size_t radioReadFailures() const noexcept { return radioReadFailures_; }  // of radioOffs()
+  std::size_t radioFoundOff() const noexcept { return radioOffs_ - radioReadFailures_; }  // the others
   std::optional<std::uint32_t> exitCode() const noexcept { return exitCode_; }
   Reaction reaction() const;
 

@@ -257,6 +257,8 @@ def _check(record, where, source=SIMULATED):
             _check_stamp(record, stamp, where)
     schema = _CAPTURE_FIELDS if source == CAPTURE else _FIELDS
     event = record.get("event")
+    if event is not None and not isinstance(event, str):
+        raise TraceError(f"{where}: event: expected the name of an event, got {json.dumps(event)[:40]}")
     if source == CAPTURE and event in _FIELDS and event not in schema:
         raise TraceError(f"{where}: event: a capture of a real run has no {event} records; "
                          f"expected one of {', '.join(schema)}")
@@ -279,10 +281,11 @@ def _check(record, where, source=SIMULATED):
         for key in _PROVENANCE[source]:
             if key in record:
                 raise TraceError(f"{where}: {key}: a run record of version 1 has none (version 2 names what ran)")
-    if event == "figures" and (record["reaction_median_us"] is None) != (record["reaction_measured"] == 0):
-        raise TraceError(f"{where}: reaction_median_us: a figures record gives a median when a reaction was "
-                         f"measured and null when none was, got {json.dumps(record['reaction_median_us'])} with "
-                         f"{record['reaction_measured']} measured")
+    for figure in ("reaction_median_us", "reaction_max_us"):
+        if event == "figures" and (record[figure] is None) != (record["reaction_measured"] == 0):
+            raise TraceError(f"{where}: {figure}: a figures record gives it when a reaction was measured and null "
+                             f"when none was, got {json.dumps(record[figure])} with {record['reaction_measured']} "
+                             "measured")
     if event in _READINGS and (record[_READINGS[event]] is None) != (record["result"] != OK):
         found = _READINGS[event]
         raise TraceError(f"{where}: {found}: a {event} record gives a value with result {OK} and null with a "
@@ -345,6 +348,22 @@ def _log_trace(path, lines, life):
     return lives[life]
 
 
+def _check_figures_against_exit(figures, exit_record, exited_at, where):
+    """The capture writes its figures at the child's end, as the exit record is: the same
+    stamp and the same code, or no code where its end was not seen (no exit record)."""
+    if exit_record is None:
+        if figures["exit_code"] is not None:
+            raise TraceError(f"{where}: exit_code: {figures['exit_code']} in a capture with no exit record "
+                             "(null where the service's end was not seen)")
+        return
+    if figures["exit_code"] != exit_record["code"]:
+        raise TraceError(f"{where}: exit_code: {json.dumps(figures['exit_code'])}, the exit record of line "
+                         f"{exited_at} has code {exit_record['code']}")
+    if figures["t_sim_us"] != exit_record["t_sim_us"]:
+        raise TraceError(f"{where}: t_sim_us: the figures record is stamped {figures['t_sim_us']}, the exit record "
+                         f"of line {exited_at} {exit_record['t_sim_us']}: a capture writes both at the service's end")
+
+
 def _a(event):
     return f"{'an' if event[0] in 'aeiou' else 'a'} {event}"
 
@@ -365,6 +384,7 @@ def read_records(path, life=None):
     records = []
     last_sim = -1
     exited_at = None
+    exit_record = None
     figures_at = None
     source = SIMULATED
     for index, (number, record) in enumerate(entries):
@@ -385,9 +405,10 @@ def read_records(path, life=None):
             raise TraceError(f"{where}: t_sim_us goes back in time ({record['t_sim_us']} after {last_sim})")
         last_sim = record["t_sim_us"]
         if event == "exit":
-            exited_at = number
+            exited_at, exit_record = number, record
         if event == "figures":
             figures_at = number
+            _check_figures_against_exit(record, exit_record, exited_at, where)
         records.append(record)
     return records
 

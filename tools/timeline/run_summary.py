@@ -4,8 +4,11 @@ simulated notebook writes to standard error at exit.
 The notebook works the figures out (exposure, reaction, counts) as it runs; a picture states
 them as the summary gives them and works out none of its own. The summary's first line names
 what ran (the scenario's SHA-256 and the build), so that a summary given beside a trace can be
-checked to be that run's. Every figure line must be there, in the notebook's words: a line
-that starts as one but reads otherwise raises SummaryError naming the file and the line.
+checked to be that run's. Every figure line must be there, once, in the notebook's words and
+order, each ended by its line break: a line that starts as one but reads otherwise (or is cut
+short) raises SummaryError naming the file and the line. Where the summary says that the
+trace itself is incomplete, the figures say so too ("trace_incomplete"), as they describe the
+whole run and the records drawn may stop short of them.
 """
 
 import re
@@ -39,7 +42,10 @@ _LINES = (
      r"starts already reduced (\d+), never reduced (\d+)",
      ("reaction_measured", "reaction_median_us?", "reaction_max_us?", "already_reduced", "never_reduced")),
 )
+_PATTERNS = [re.compile(pattern, re.ASCII) for _, pattern, _ in _LINES]
 _MS_FIGURES = {"transmitting_us", "exposure_us", "reaction_median_us?", "reaction_max_us?"}
+# What the notebook says after the figures when its trace file is not whole.
+_TRACE_INCOMPLETE = re.compile(r'korvi-sim: (trace ".*" is incomplete: .*|trace records lost: .*)')
 _TEXTS = {"sha256", "version", "commit"}
 
 
@@ -67,19 +73,30 @@ def read_summary(path):
         raise SummaryError(f"{path}: cannot read the file: {error.strerror or error}") from None
     found = {}
     seen = {}
-    for number, raw in enumerate(data.split(b"\n"), start=1):
+    latest = -1  # the place in _LINES of the last figure line read
+    lines = data.split(b"\n")
+    for number, raw in enumerate(lines, start=1):
         text = raw.decode("utf-8", errors="replace").rstrip("\r")
-        for start, pattern, names in _LINES:
+        incomplete = _TRACE_INCOMPLETE.fullmatch(text)
+        if incomplete and number < len(lines):
+            found["trace_incomplete"] = incomplete.group(1)
+        for place, (start, _, names) in enumerate(_LINES):
             if not text.startswith(start):
                 continue
             where = f"{path}:{number}"
             if start in seen:
                 raise SummaryError(f"{where}: a second \"{start.strip()}\" line (the first is line {seen[start]}): "
                                    "the summaries of two runs")
-            match = re.fullmatch(pattern, text)
+            if number == len(lines):
+                raise SummaryError(f"{where}: the \"{start.strip()}\" line is cut short (no line break ends it)")
+            if place < latest:
+                raise SummaryError(f"{where}: the \"{start.strip()}\" line comes after the "
+                                   f"\"{_LINES[latest][0].strip()}\" line, not in the order the notebook writes them")
+            match = _PATTERNS[place].fullmatch(text)
             if match is None:
                 raise SummaryError(f"{where}: not the simulated notebook's \"{start.strip()}\" line: {text[:80]!r}")
             seen[start] = number
+            latest = place
             found.update(_figures_of(match, names))
     missing = [start.strip() for start, _, _ in _LINES if start not in seen]
     if missing:

@@ -232,7 +232,15 @@ def header_parts(timeline):
         f"starts already reduced {figures['already_reduced']}, never reduced {figures['never_reduced']}",
         f"notifications {figures['notifications']}, wake-ups {figures['wakeups']}, "
         f"firmware calls {figures['firmware_calls']} (failed {figures['failed']})",
-        ending, speed]
+        ending, speed] + _incomplete(figures)
+
+
+def _incomplete(figures):
+    """The summary's word that the trace is not whole: the figures are the whole run's, and
+    what is drawn from the trace may stop short of them."""
+    if "trace_incomplete" not in figures:
+        return []
+    return [f"the run's summary says {figures['trace_incomplete']}: what is drawn may stop short of these figures"]
 
 
 # The root element's figure attributes, each from the figures of the writer's (an empty value
